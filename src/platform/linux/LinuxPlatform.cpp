@@ -1,0 +1,19 @@
+#include "platform/Platform.h"
+#include "platform/QSettingsUserDefaults.h"
+
+#include <QStandardPaths>
+
+namespace korvalen {
+
+std::unique_ptr<Platform> makeNativePlatform()
+{
+    // $XDG_CONFIG_HOME when it is set to an absolute path, ~/.config otherwise.
+    const QString configHome =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    auto platform = std::make_unique<Platform>();
+    platform->userDefaults =
+        QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
+    return platform;
+}
+
+} // namespace korvalen

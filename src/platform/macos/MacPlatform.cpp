@@ -1,0 +1,14 @@
+#include "platform/Platform.h"
+#include "platform/QSettingsUserDefaults.h"
+
+namespace korvalen {
+
+std::unique_ptr<Platform> makeNativePlatform()
+{
+    // The native format is the application's user defaults domain, named by the bundle.
+    auto platform = std::make_unique<Platform>();
+    platform->userDefaults = std::make_unique<QSettingsUserDefaults>(std::make_unique<QSettings>());
+    return platform;
+}
+
+} // namespace korvalen

@@ -1,0 +1,305 @@
+#include "platform/QSettingsUserDefaults.h"
+#include "platform/sim/InMemoryUserDefaults.h"
+#include "rules/RuleStore.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+
+namespace {
+
+const QString unreadableRulesKey = RuleStore::rulesKey + QStringLiteral(".unreadable");
+
+const AppRule terminal{QStringLiteral("org.gnome.Terminal"), QStringLiteral("终端"),
+                       QStringLiteral("xkb:us"), QStringLiteral("English (US)")};
+const WebsiteRule wiki{QStringLiteral("zh.wikipedia.org"), QStringLiteral("xkb:cn"),
+                       QStringLiteral("中文")};
+
+QByteArray json(const char* text)
+{
+    return QByteArray(text);
+}
+
+QJsonArray parsedArray(const QVariant& stored)
+{
+    return QJsonDocument::fromJson(stored.toByteArray()).array();
+}
+
+} // namespace
+
+TEST(RuleStoreLoading, FirstLaunchGivesTheDefaultsAndWritesNothing)
+{
+    InMemoryUserDefaults defaults;
+    RuleStore store(defaults);
+    EXPECT_TRUE(store.rules().isEmpty());
+    EXPECT_TRUE(store.websiteRules().isEmpty());
+    EXPECT_EQ(store.languageOverride(), std::nullopt);
+    EXPECT_EQ(store.defaultSourceID(), std::nullopt);
+    EXPECT_EQ(store.defaultSourceDisplayName(), std::nullopt);
+    EXPECT_TRUE(store.isAutoSwitchEnabled());
+    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::disabled);
+    EXPECT_EQ(defaults.writeCount(), 0);
+}
+
+TEST(RuleStoreLoading, ReadsEveryStoredSetting)
+{
+    InMemoryUserDefaults defaults({
+        {RuleStore::languageOverrideKey, QStringLiteral("zh-Hant")},
+        {RuleStore::defaultSourceKey, QStringLiteral("xkb:de(nodeadkeys)")},
+        {RuleStore::defaultSourceNameKey, QStringLiteral("German (no dead keys)")},
+        {RuleStore::autoSwitchEnabledKey, false},
+        {RuleStore::fallbackModeKey, QStringLiteral("defaultOnly")},
+        {RuleStore::rulesKey,
+         json(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
+              R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)"}])j")},
+        {RuleStore::websiteRulesKey,
+         json(
+             R"([{"inputSourceDisplayName":"中文","domain":"zh.wikipedia.org","inputSourceID":"xkb:cn"}])")},
+    });
+    const QVariantMap before = defaults.values();
+    RuleStore store(defaults);
+    EXPECT_EQ(store.languageOverride(), QStringLiteral("zh-Hant"));
+    EXPECT_EQ(store.defaultSourceID(), QStringLiteral("xkb:de(nodeadkeys)"));
+    EXPECT_EQ(store.defaultSourceDisplayName(), QStringLiteral("German (no dead keys)"));
+    EXPECT_FALSE(store.isAutoSwitchEnabled());
+    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::defaultOnly);
+    EXPECT_EQ(store.rules(), QList<AppRule>{terminal});
+    EXPECT_EQ(store.websiteRules(), QList<WebsiteRule>{wiki});
+    EXPECT_EQ(defaults.values(), before);
+    EXPECT_EQ(defaults.writeCount(), 0);
+}
+
+TEST(RuleStoreLoading, FallbackModeComesFromTheModeEntryThenTheLegacyLockThenDisabled)
+{
+    struct Case {
+        QVariantMap stored;
+        GlobalFallbackMode expected;
+    };
+    const auto mode = [](const char* text) {
+        return std::pair{RuleStore::fallbackModeKey, QVariant(QString::fromLatin1(text))};
+    };
+    const auto legacy = [](const QVariant& value) {
+        return std::pair{RuleStore::legacyLockEnabledKey, value};
+    };
+    const std::vector<Case> cases{
+        {{legacy(true)}, GlobalFallbackMode::locked},
+        {{legacy(false)}, GlobalFallbackMode::disabled},
+        {{legacy(QStringLiteral("true"))}, GlobalFallbackMode::locked}, // as INI files store it
+        {{mode("defaultOnly"), legacy(true)}, GlobalFallbackMode::defaultOnly},
+        {{mode("disabled"), legacy(true)}, GlobalFallbackMode::disabled},
+        {{mode("Locked")}, GlobalFallbackMode::disabled},
+        {{mode("Locked"), legacy(true)}, GlobalFallbackMode::locked},
+        {{mode("")}, GlobalFallbackMode::disabled},
+        {{{RuleStore::fallbackModeKey, QByteArray("locked")}}, GlobalFallbackMode::disabled},
+    };
+    for (const Case& c : cases) {
+        InMemoryUserDefaults defaults(c.stored);
+        RuleStore store(defaults);
+        EXPECT_EQ(store.globalFallbackMode(), c.expected)
+            << QVariant(c.stored).toString().toStdString();
+        EXPECT_EQ(defaults.values(), c.stored) << "the derived mode is not written back";
+    }
+}
+
+TEST(RuleStoreLoading, AutoSwitchIsTrueOnlyWhenAbsentOrStoredTrue)
+{
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<QVariant, bool>>{{true, true},
+                                                {false, false},
+                                                {QStringLiteral("false"), false},
+                                                {QStringLiteral("x"), false}}) {
+        InMemoryUserDefaults defaults({{RuleStore::autoSwitchEnabledKey, stored}});
+        EXPECT_EQ(RuleStore(defaults).isAutoSwitchEnabled(), expected)
+            << stored.toString().toStdString();
+    }
+}
+
+TEST(RuleStoreLoading, TextSettingsOfAnotherKindCountAsAbsent)
+{
+    InMemoryUserDefaults defaults(
+        {{RuleStore::languageOverrideKey, QByteArray("ar")}, {RuleStore::defaultSourceKey, 42}});
+    RuleStore store(defaults);
+    EXPECT_EQ(store.languageOverride(), std::nullopt);
+    EXPECT_EQ(store.defaultSourceID(), std::nullopt);
+}
+
+TEST(RuleStoreLoading, ExtraMembersAreIgnoredAndEmptyStringsAccepted)
+{
+    InMemoryUserDefaults defaults(
+        {{RuleStore::websiteRulesKey, json(R"([{"domain":"","inputSourceID":"xkb:us",)"
+                                           R"("inputSourceDisplayName":"","note":7}])")}});
+    RuleStore store(defaults);
+    EXPECT_EQ(store.websiteRules(),
+              (QList<WebsiteRule>{{QString(), QStringLiteral("xkb:us"), QString()}}));
+}
+
+TEST(RuleStoreSaving, WritesCompactUtf8JsonWithEveryMemberAndNoExtras)
+{
+    InMemoryUserDefaults defaults(
+        {{RuleStore::rulesKey,
+          json(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
+               R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)",)j"
+               R"("extra":"dropped"}])")}});
+    RuleStore store(defaults);
+    store.upsert(AppRule{QStringLiteral("a\"b"), QString(), QStringLiteral("xkb:ru"),
+                         QStringLiteral("Русский")});
+
+    const QByteArray bytes = defaults.dataForKey(RuleStore::rulesKey).value();
+    EXPECT_FALSE(bytes.contains('\n'));
+    EXPECT_FALSE(bytes.contains(": "));
+    EXPECT_TRUE(bytes.contains("终端")) << "UTF-8, not escaped";
+    const QJsonArray array = QJsonDocument::fromJson(bytes).array();
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_EQ(array.at(0).toObject(), terminal.toJson()) << "the extra member is gone";
+    EXPECT_EQ(
+        array.at(1).toObject().keys(),
+        (QStringList{"appDisplayName", "bundleID", "inputSourceDisplayName", "inputSourceID"}));
+    EXPECT_EQ(array.at(1)["bundleID"].toString(), QStringLiteral("a\"b"));
+}
+
+TEST(RuleStoreSaving, EveryListChangeRewritesTheListAndTheLastRemovalLeavesAnEmptyArray)
+{
+    InMemoryUserDefaults defaults;
+    RuleStore store(defaults);
+    store.upsert(wiki);
+    EXPECT_EQ(parsedArray(defaults.values().value(RuleStore::websiteRulesKey)).size(), 1);
+    store.removeWebsiteRuleForDomain(wiki.domain);
+    EXPECT_EQ(defaults.dataForKey(RuleStore::websiteRulesKey), QByteArray("[]"));
+    EXPECT_FALSE(defaults.hasObjectForKey(RuleStore::rulesKey)) << "the other list is untouched";
+}
+
+TEST(RuleStoreSaving, SettingsAreStoredUnderTheirKeysAndNoneRemovesTheEntry)
+{
+    InMemoryUserDefaults defaults({{RuleStore::legacyLockEnabledKey, true}});
+    RuleStore store(defaults);
+    store.setLanguageOverride(QStringLiteral("he"));
+    store.setDefaultSourceID(QStringLiteral("xkb:il"));
+    store.setDefaultSourceDisplayName(QStringLiteral("Hebrew"));
+    store.setGlobalFallbackMode(GlobalFallbackMode::defaultOnly);
+    store.setAutoSwitchEnabled(true);
+    EXPECT_EQ(defaults.values(),
+              (QVariantMap{{RuleStore::legacyLockEnabledKey, true},
+                           {RuleStore::languageOverrideKey, QStringLiteral("he")},
+                           {RuleStore::defaultSourceKey, QStringLiteral("xkb:il")},
+                           {RuleStore::defaultSourceNameKey, QStringLiteral("Hebrew")},
+                           {RuleStore::fallbackModeKey, QStringLiteral("defaultOnly")},
+                           {RuleStore::autoSwitchEnabledKey, true}}))
+        << "an explicit true is written; the legacy entry is never touched";
+
+    store.setLanguageOverride(std::nullopt);
+    store.setDefaultSourceID(std::nullopt);
+    store.setDefaultSourceDisplayName(std::nullopt);
+    EXPECT_FALSE(defaults.hasObjectForKey(RuleStore::languageOverrideKey));
+    EXPECT_FALSE(defaults.hasObjectForKey(RuleStore::defaultSourceKey));
+    EXPECT_FALSE(defaults.hasObjectForKey(RuleStore::defaultSourceNameKey));
+}
+
+// Stored lists that cannot be read start empty, creation leaves them alone, and the first save
+// sets the stored value aside under "<key>.unreadable" before replacing it.
+struct StoredValue {
+    const char* name;
+    QVariant value;
+    friend void PrintTo(const StoredValue& stored, std::ostream* out) { *out << stored.name; }
+};
+
+class UnreadableRuleList : public ::testing::TestWithParam<StoredValue> {};
+
+TEST_P(UnreadableRuleList, LoadsEmptyAndIsSetAsideBeforeTheFirstSave)
+{
+    const QVariant stored = GetParam().value;
+    InMemoryUserDefaults defaults({{RuleStore::rulesKey, stored}});
+    RuleStore store(defaults);
+    EXPECT_TRUE(store.rules().isEmpty());
+    EXPECT_EQ(defaults.writeCount(), 0);
+    EXPECT_EQ(defaults.values().value(RuleStore::rulesKey), stored);
+
+    store.upsert(terminal);
+    EXPECT_EQ(defaults.values().value(unreadableRulesKey), stored);
+    EXPECT_EQ(parsedArray(defaults.values().value(RuleStore::rulesKey)).size(), 1);
+
+    store.upsert(AppRule{QStringLiteral("b"), {}, {}, {}});
+    EXPECT_EQ(defaults.values().value(unreadableRulesKey), stored)
+        << "later saves leave the set-aside value alone";
+}
+
+namespace {
+const QByteArray goodElement =
+    R"({"bundleID":"a","appDisplayName":"A","inputSourceID":"xkb:us","inputSourceDisplayName":"US"})";
+
+QByteArray tenMegabytesOfJunk()
+{
+    QByteArray junk(10 * 1024 * 1024, 'x');
+    junk.prepend("[{\"bundleID\":\"");
+    return junk;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, UnreadableRuleList,
+    ::testing::Values(
+        StoredValue{"truncated", QVariant(QByteArray(R"([{"bundleID":"a","appDisplayName")"))},
+        StoredValue{"object", QVariant(goodElement)},
+        StoredValue{"oneElementLacksAMember", QVariant("[" + goodElement +
+                                                       R"(,{"bundleID":"b","inputSourceID":"x",)"
+                                                       R"("inputSourceDisplayName":"y"},)" +
+                                                       goodElement + "]")},
+        StoredValue{
+            "numberInsteadOfString",
+            QVariant(QByteArray(R"([{"bundleID":1,"appDisplayName":"A","inputSourceID":"x",)"
+                                R"("inputSourceDisplayName":"y"}])"))},
+        StoredValue{"nullElement", QVariant(QByteArray("[null]"))},
+        StoredValue{
+            "invalidUtf8",
+            QVariant(QByteArray("[{\"bundleID\":\"\xff\xfe\",\"appDisplayName\":\"A\","
+                                "\"inputSourceID\":\"x\",\"inputSourceDisplayName\":\"y\"}]"))},
+        StoredValue{"tenMegabytes", QVariant(tenMegabytesOfJunk())},
+        StoredValue{"textInsteadOfData", QVariant(QString::fromUtf8("[" + goodElement + "]"))},
+        StoredValue{"truthValue", QVariant(true)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RuleStoreSettingsFile, StateSurvivesARestartThroughTheSettingsFile)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Korvalen/Korvalen.conf"));
+    {
+        auto defaults = QSettingsUserDefaults::inIniFile(path);
+        RuleStore store(*defaults);
+        store.upsert(terminal);
+        store.upsert(wiki);
+        store.setGlobalFallbackMode(GlobalFallbackMode::locked);
+        store.setAutoSwitchEnabled(false);
+        store.setDefaultSourceID(QStringLiteral("xkb:us"));
+        store.setDefaultSourceDisplayName(QStringLiteral("English (US)"));
+        store.setLanguageOverride(QStringLiteral("ar"));
+    }
+    auto defaults = QSettingsUserDefaults::inIniFile(path);
+    RuleStore store(*defaults);
+    EXPECT_EQ(store.rules(), QList<AppRule>{terminal});
+    EXPECT_EQ(store.websiteRules(), QList<WebsiteRule>{wiki});
+    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::locked);
+    EXPECT_FALSE(store.isAutoSwitchEnabled());
+    EXPECT_EQ(store.defaultSourceID(), QStringLiteral("xkb:us"));
+    EXPECT_EQ(store.defaultSourceDisplayName(), QStringLiteral("English (US)"));
+    EXPECT_EQ(store.languageOverride(), QStringLiteral("ar"));
+}
+
+TEST(RuleStoreSettingsFile, UnwritableFileStillChangesTheStoreInMemory)
+{
+    QTemporaryDir folder;
+    QFile blocker(folder.filePath(QStringLiteral("Korvalen")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    auto defaults =
+        QSettingsUserDefaults::inIniFile(folder.filePath(QStringLiteral("Korvalen/Korvalen.conf")));
+    RuleStore store(*defaults);
+    store.upsert(terminal);
+    store.setGlobalFallbackMode(GlobalFallbackMode::defaultOnly);
+    EXPECT_EQ(store.rules(), QList<AppRule>{terminal});
+    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::defaultOnly);
+}

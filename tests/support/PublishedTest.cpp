@@ -1,0 +1,128 @@
+#include "support/Published.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+using namespace korvalen;
+
+TEST(Published, NewSubscriberGetsCurrentValueThenEveryAssignmentIncludingRepeats)
+{
+    Published<int> value(1);
+    std::vector<int> seen;
+    const Subscription subscription = value.subscribe([&](int v) { seen.push_back(v); });
+    value.set(2);
+    value.set(2);
+    EXPECT_EQ(seen, (std::vector{1, 2, 2}));
+}
+
+TEST(Published, ChangeSubscriberSkipsTheCurrentValue)
+{
+    Published<QString> value(QStringLiteral("a"));
+    std::vector<QString> seen;
+    const Subscription subscription =
+        value.subscribeToChanges([&](const QString& v) { seen.push_back(v); });
+    value.set(QStringLiteral("b"));
+    EXPECT_EQ(seen, std::vector{QStringLiteral("b")});
+}
+
+TEST(Published, HandlersSeeTheStoredValueAndRunInSubscriptionOrder)
+{
+    Published<int> value(0);
+    std::vector<std::pair<char, int>> calls;
+    const Subscription first =
+        value.subscribeToChanges([&](int) { calls.emplace_back('a', value.value()); });
+    const Subscription second =
+        value.subscribeToChanges([&](int) { calls.emplace_back('b', value.value()); });
+    value.set(7);
+    EXPECT_EQ(calls, (std::vector<std::pair<char, int>>{{'a', 7}, {'b', 7}}));
+}
+
+TEST(Subscription, DroppingOrCancellingTheTokenDisconnects)
+{
+    Published<int> value(0);
+    int dropped = 0;
+    int cancelled = 0;
+    int reassigned = 0;
+    {
+        const Subscription s = value.subscribeToChanges([&](int) { ++dropped; });
+    }
+    Subscription c = value.subscribeToChanges([&](int) { ++cancelled; });
+    c.cancel();
+    Subscription r = value.subscribeToChanges([&](int) { ++reassigned; });
+    r = Subscription();
+    value.set(1);
+    EXPECT_EQ(dropped, 0);
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_EQ(reassigned, 0);
+}
+
+TEST(Subscription, MovedTokenKeepsTheSubscriptionAlive)
+{
+    Published<int> value(0);
+    int calls = 0;
+    std::vector<Subscription> tokens;
+    tokens.push_back(value.subscribeToChanges([&](int) { ++calls; }));
+    tokens.reserve(10); // forces the token to move
+    value.set(1);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(Subscription, OutlivingThePublisherIsHarmless)
+{
+    Subscription token;
+    {
+        Published<int> value(0);
+        token = value.subscribeToChanges([](int) {});
+    }
+    token.cancel();
+    SUCCEED();
+}
+
+TEST(Signal, HandlerCancelledDuringEmissionIsNotCalledAgain)
+{
+    Signal<> signal;
+    int laterCalls = 0;
+    Subscription later;
+    const Subscription canceller = signal.connect([&] { later.cancel(); });
+    later = signal.connect([&] { ++laterCalls; });
+    signal.emit();
+    EXPECT_EQ(laterCalls, 0);
+}
+
+TEST(Signal, HandlerMayCancelItselfAndConnectOthersWhileEmitting)
+{
+    Signal<> signal;
+    int selfCalls = 0;
+    int addedCalls = 0;
+    Subscription self;
+    Subscription added;
+    self = signal.connect([&] {
+        ++selfCalls;
+        self.cancel();
+        added = signal.connect([&] { ++addedCalls; });
+    });
+    signal.emit();
+    EXPECT_EQ(addedCalls, 0) << "a handler connected during an emission waits for the next one";
+    signal.emit();
+    EXPECT_EQ(selfCalls, 1);
+    EXPECT_EQ(addedCalls, 1);
+}
+
+TEST(Published, NestedAssignmentFromAHandlerReachesEverySubscriberInOrder)
+{
+    Published<std::optional<int>> value(std::nullopt);
+    std::vector<std::optional<int>> seen;
+    const Subscription resetter = value.subscribeToChanges([&](const std::optional<int>& v) {
+        if (v == 1)
+            value.set(2);
+    });
+    const Subscription recorder =
+        value.subscribeToChanges([&](const std::optional<int>& v) { seen.push_back(v); });
+    value.set(1);
+    EXPECT_EQ(seen, (std::vector<std::optional<int>>{2, 1}));
+    EXPECT_EQ(value.value(), 2);
+}
