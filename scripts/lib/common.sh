@@ -1,7 +1,7 @@
 # Shared by the scripts in this folder; sourced, never run.
 
 # Debian packages needed to build Korvalen and to run it.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev)
 
 # Debian packages the test suite needs on top of the build.
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format)

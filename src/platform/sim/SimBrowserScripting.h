@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/BrowserScripting.h"
+
+#include <QList>
+
+namespace korvalen {
+
+// Browsers whose active tab the test sets. Answers come at once, or, while held, when the test
+// releases them, to model a browser that answers late.
+class SimBrowserScripting final : public BrowserScripting {
+public:
+    explicit SimBrowserScripting(QMap<QString, QString> browsers);
+
+    QMap<QString, QString> supportedBrowsers() const override { return m_browsers; }
+    void requestCurrentTabURL(const QString& appName, TabURLHandler handler) override;
+
+    // The address the named browser reports; none models a browser with no window.
+    void setTabURL(const QString& appName, const std::optional<QString>& url);
+    void holdAnswers() { m_holding = true; }
+    // Answers every held request with the addresses set now.
+    void releaseAnswers();
+    int requestCount() const { return m_requestCount; }
+
+private:
+    struct Request {
+        QString appName;
+        TabURLHandler handler;
+    };
+
+    QMap<QString, QString> m_browsers;
+    QMap<QString, std::optional<QString>> m_tabURLs;
+    QList<Request> m_held;
+    bool m_holding = false;
+    int m_requestCount = 0;
+};
+
+} // namespace korvalen

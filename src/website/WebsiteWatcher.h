@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/BrowserScripting.h"
+#include "platform/Workspace.h"
+#include "support/NotificationCenter.h"
+
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace korvalen {
+
+// Knows which website the user is looking at: while website rules exist, asks the frontmost
+// supported browser for its active tab every poll interval, keeps the tab's host as
+// currentDomain() and posts domainDidChangeNotification whenever it changes.
+class WebsiteWatcher {
+public:
+    static inline const QString domainDidChangeNotification =
+        QStringLiteral("Korvalen.websiteDomainDidChange");
+    static constexpr std::chrono::milliseconds pollInterval{1500};
+
+    WebsiteWatcher(const Workspace& workspace, BrowserScripting& browsers,
+                   NotificationCenter& notifications);
+    WebsiteWatcher(const WebsiteWatcher&) = delete;
+    WebsiteWatcher& operator=(const WebsiteWatcher&) = delete;
+
+    // The watcher of the running application, on the installed platform.
+    static WebsiteWatcher& shared();
+
+    // The host of the frontmost browser's active tab as of the last poll; none while polling is
+    // off or the frontmost application is not a supported browser.
+    const std::optional<QString>& currentDomain() const { return m_currentDomain; }
+
+    // Polling runs exactly while website rules exist. Turning it off forgets the domain without
+    // an announcement; turning it on when it is on keeps the running period.
+    void updatePollingState(bool hasWebsiteRules);
+    bool isPolling() const { return m_timer != nullptr; }
+
+    // One poll, as each timer tick runs it. A browser's answer may arrive after this returns.
+    void poll();
+
+private:
+    void setCurrentDomain(const std::optional<QString>& domain);
+
+    const Workspace& m_workspace;
+    BrowserScripting& m_browsers;
+    NotificationCenter& m_notifications;
+    std::optional<QString> m_currentDomain;
+    std::unique_ptr<QTimer> m_timer;
+    // Answers are taken only for the polling period they were asked in, and only while the
+    // watcher exists: both are told by this shared counter.
+    std::shared_ptr<quint64> m_pollingPeriod = std::make_shared<quint64>(0);
+};
+
+} // namespace korvalen

@@ -1,0 +1,150 @@
+#include "website/WebsiteWatcher.h"
+#include "platform/sim/SimBrowserScripting.h"
+#include "platform/sim/SimWorkspace.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+
+namespace {
+
+const QString chrome = QStringLiteral("google-chrome");
+const QString chromeName = QStringLiteral("Google Chrome");
+
+class WebsiteWatcherTest : public ::testing::Test {
+protected:
+    SimWorkspace workspace;
+    SimBrowserScripting browsers{{{chrome, chromeName}}};
+    NotificationCenter notifications;
+    WebsiteWatcher watcher{workspace, browsers, notifications};
+    std::vector<std::optional<QString>> announced;
+    Subscription observer =
+        notifications.addObserver(WebsiteWatcher::domainDidChangeNotification,
+                                  [this] { announced.push_back(watcher.currentDomain()); });
+
+    void showInChrome(const char* url)
+    {
+        workspace.activate(chrome);
+        browsers.setTabURL(chromeName, QString::fromUtf8(url));
+    }
+};
+
+} // namespace
+
+TEST_F(WebsiteWatcherTest, PollingRunsExactlyWhileWebsiteRulesExist)
+{
+    EXPECT_FALSE(watcher.isPolling());
+    watcher.updatePollingState(true);
+    EXPECT_TRUE(watcher.isPolling());
+    watcher.updatePollingState(true);
+    EXPECT_TRUE(watcher.isPolling());
+    watcher.updatePollingState(false);
+    EXPECT_FALSE(watcher.isPolling());
+}
+
+TEST_F(WebsiteWatcherTest, TimerPollsTheFrontmostBrowserAfterOneInterval)
+{
+    showInChrome("https://zh.wikipedia.org/wiki/");
+    watcher.updatePollingState(true);
+    EXPECT_EQ(browsers.requestCount(), 0) << "no immediate poll";
+
+    QEventLoop loop;
+    const Subscription quit = notifications.addObserver(WebsiteWatcher::domainDidChangeNotification,
+                                                        [&] { loop.quit(); });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("zh.wikipedia.org"));
+}
+
+TEST_F(WebsiteWatcherTest, AnnouncesOnlyRealChangesWithTheValueAlreadyStored)
+{
+    watcher.updatePollingState(true);
+    showInChrome("https://www.Example.com:8080/a?b#c");
+    watcher.poll();
+    browsers.setTabURL(chromeName, QStringLiteral("https://www.Example.com/other-tab"));
+    watcher.poll();
+    browsers.setTabURL(chromeName, QStringLiteral("https://example.com/"));
+    watcher.poll();
+    EXPECT_EQ(announced, (std::vector<std::optional<QString>>{QStringLiteral("www.Example.com"),
+                                                              QStringLiteral("example.com")}));
+}
+
+TEST_F(WebsiteWatcherTest, LeavingTheBrowserClearsTheDomainAtTheNextPollOnce)
+{
+    watcher.updatePollingState(true);
+    showInChrome("https://github.com/");
+    watcher.poll();
+    workspace.activate(QStringLiteral("org.gnome.Terminal"));
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("github.com")) << "kept until the next poll";
+    watcher.poll();
+    watcher.poll();
+    workspace.activate(std::nullopt);
+    watcher.poll();
+    EXPECT_EQ(announced,
+              (std::vector<std::optional<QString>>{QStringLiteral("github.com"), std::nullopt}));
+    EXPECT_EQ(browsers.requestCount(), 1) << "other applications are not asked";
+}
+
+TEST_F(WebsiteWatcherTest, FailedQueriesCountAsNoDomain)
+{
+    watcher.updatePollingState(true);
+    for (const std::optional<QString>& url :
+         {std::optional<QString>(std::nullopt), std::optional(QStringLiteral("not a url")),
+          std::optional(QStringLiteral("about:blank"))}) {
+        showInChrome("https://github.com/");
+        watcher.poll();
+        browsers.setTabURL(chromeName, url);
+        watcher.poll();
+        EXPECT_EQ(watcher.currentDomain(), std::nullopt)
+            << url.value_or(QStringLiteral("none")).toStdString();
+    }
+    EXPECT_EQ(announced.size(), 6u);
+}
+
+TEST_F(WebsiteWatcherTest, BrowsersNotListedAreLikeAnyOtherApplication)
+{
+    watcher.updatePollingState(true);
+    workspace.activate(QStringLiteral("firefox"));
+    browsers.setTabURL(QStringLiteral("Firefox"), QStringLiteral("https://mozilla.org/"));
+    watcher.poll();
+    EXPECT_EQ(watcher.currentDomain(), std::nullopt);
+    EXPECT_EQ(browsers.requestCount(), 0);
+}
+
+TEST_F(WebsiteWatcherTest, StoppingForgetsTheDomainSilentlyAndIgnoresLateAnswers)
+{
+    watcher.updatePollingState(true);
+    showInChrome("https://github.com/");
+    watcher.poll();
+    announced.clear();
+
+    browsers.holdAnswers();
+    browsers.setTabURL(chromeName, QStringLiteral("https://gitlab.com/"));
+    watcher.poll();
+    watcher.updatePollingState(false);
+    EXPECT_EQ(watcher.currentDomain(), std::nullopt);
+    watcher.updatePollingState(true);
+    browsers.releaseAnswers();
+    EXPECT_EQ(watcher.currentDomain(), std::nullopt) << "asked before polling was turned off";
+    EXPECT_TRUE(announced.empty());
+}
+
+TEST(WebsiteWatcherLifetime, AnswerArrivingAfterTheWatcherIsGoneIsIgnored)
+{
+    SimWorkspace workspace;
+    SimBrowserScripting browsers{{{chrome, chromeName}}};
+    NotificationCenter notifications;
+    workspace.activate(chrome);
+    browsers.setTabURL(chromeName, QStringLiteral("https://github.com/"));
+    browsers.holdAnswers();
+    {
+        WebsiteWatcher watcher(workspace, browsers, notifications);
+        watcher.updatePollingState(true);
+        watcher.poll();
+    }
+    browsers.releaseAnswers(); // must not touch the destroyed watcher (caught by ASan)
+    SUCCEED();
+}
