@@ -4,7 +4,7 @@
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev)
 
 # Debian packages the test suite needs on top of the build.
-TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format)
+TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format chromium)
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

@@ -1,0 +1,128 @@
+#include "platform/linux/ChromiumDevTools.h"
+#include "platform/sim/SimWorkspace.h"
+#include "support/ChromiumBrowser.h"
+#include "support/LocalWebServer.h"
+#include "website/WebsiteWatcher.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+using korvalen::testing::ChromiumBrowser;
+using korvalen::testing::LocalWebServer;
+
+namespace {
+
+const QString chromium = QStringLiteral("Chromium");
+// An answer that carries no address, as opposed to no answer at all.
+const std::optional<std::optional<QString>> noAddress{std::in_place};
+
+// Asks for the active tab and waits for the answer.
+std::optional<std::optional<QString>> askForTab(ChromiumDevTools& devTools)
+{
+    std::optional<std::optional<QString>> answer;
+    devTools.requestCurrentTabURL(chromium,
+                                  [&](const std::optional<QString>& url) { answer = url; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10000)) << "no answer at all";
+    return answer;
+}
+
+// A profile folder whose DevToolsActivePort names the given port.
+void announcePort(const QTemporaryDir& profile, quint16 port)
+{
+    QFile file(profile.filePath(QStringLiteral("DevToolsActivePort")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::number(port) + "\n/devtools/browser/x\n");
+}
+
+} // namespace
+
+TEST(ChromiumDevToolsWithARealBrowser, ReportsTheActiveTabAndFeedsTheWebsiteWatcher)
+{
+    LocalWebServer site;
+    ChromiumBrowser browser(site.url(QStringLiteral("/article?id=7")));
+    ASSERT_TRUE(browser.waitUntilReady());
+    ChromiumDevTools devTools({{QStringLiteral("chromium"), chromium, browser.profileFolder()}});
+
+    // The page target may take a moment to show the address after the endpoint is up.
+    std::optional<QString> url;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            url = askForTab(devTools).value_or(std::nullopt);
+            return url == site.url(QStringLiteral("/article?id=7"));
+        },
+        20000))
+        << url.value_or(QStringLiteral("none")).toStdString();
+
+    SimWorkspace workspace;
+    NotificationCenter notifications;
+    WebsiteWatcher watcher(workspace, devTools, notifications);
+    workspace.activate(QStringLiteral("chromium"));
+    watcher.updatePollingState(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.currentDomain().has_value(); }, 5000));
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("127.0.0.1"));
+
+    workspace.activate(QStringLiteral("org.gnome.Terminal"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !watcher.currentDomain().has_value(); }, 5000))
+        << "leaving the browser clears the domain at the next tick";
+}
+
+class ChromiumDevToolsEndpoint : public ::testing::Test {
+protected:
+    QTemporaryDir profile;
+    ChromiumDevTools devTools{{{QStringLiteral("chromium"), chromium, profile.path()}}};
+};
+
+TEST_F(ChromiumDevToolsEndpoint, TakesTheFirstTargetOfTypePage)
+{
+    LocalWebServer endpoint(R"([{"type":"browser_ui","url":"chrome://omnibox/"},
+                               {"type":"page","url":"https://first.example/"},
+                               {"type":"page","url":"https://second.example/"}])");
+    announcePort(profile, endpoint.port());
+    EXPECT_EQ(askForTab(devTools),
+              std::optional(std::optional(QStringLiteral("https://first.example/"))));
+}
+
+TEST_F(ChromiumDevToolsEndpoint, AnswersThatCannotBeUsedGiveNoAddress)
+{
+    for (const QByteArray& body :
+         {QByteArray("[]"), QByteArray("not json"),
+          QByteArray(R"({"type":"page","url":"https://a.example/"})"),
+          QByteArray(R"([{"type":"page","url":7}])"),
+          QByteArray(R"([{"type":"worker","url":"https://a.example/"}])")}) {
+        LocalWebServer endpoint(body);
+        announcePort(profile, endpoint.port());
+        EXPECT_EQ(askForTab(devTools), noAddress) << body.toStdString();
+    }
+}
+
+TEST_F(ChromiumDevToolsEndpoint, HungOrMissingEndpointGivesNoAddressWithoutHoldingTheCaller)
+{
+    LocalWebServer hung({}, LocalWebServer::Behaviour::mute);
+    announcePort(profile, hung.port());
+    std::optional<std::optional<QString>> answer;
+    devTools.requestCurrentTabURL(chromium,
+                                  [&](const std::optional<QString>& url) { answer = url; });
+    EXPECT_FALSE(answer.has_value()) << "the request returns before the browser answers";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10000));
+    EXPECT_EQ(*answer, std::nullopt);
+
+    quint16 freePort = 0;
+    {
+        LocalWebServer gone;
+        freePort = gone.port();
+    }
+    announcePort(profile, freePort);
+    EXPECT_EQ(askForTab(devTools), noAddress);
+}
+
+TEST_F(ChromiumDevToolsEndpoint, UnknownBrowserGivesNoAddress)
+{
+    std::optional<std::optional<QString>> answer;
+    devTools.requestCurrentTabURL(QStringLiteral("Google Chrome"),
+                                  [&](const std::optional<QString>& url) { answer = url; });
+    EXPECT_EQ(answer, noAddress);
+}
