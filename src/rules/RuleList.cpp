@@ -2,37 +2,15 @@
 
 #include "rules/AppRule.h"
 #include "rules/WebsiteRule.h"
-#include "support/JsonRecords.h"
 
 #include <algorithm>
 
 namespace korvalen {
 
-namespace {
-
-// The stored list, or none (with the unreadable stored value kept aside) when it cannot be read.
-template <typename Rule>
-QList<Rule> loadRules(const UserDefaults& defaults, const QString& key,
-                      std::optional<QVariant>& unreadableValue)
-{
-    const auto stored = defaults.objectForKey(key);
-    if (!stored)
-        return {};
-    if (const auto bytes = defaults.dataForKey(key)) {
-        if (auto rules = decodeJsonRecords<Rule>(*bytes))
-            return *rules;
-    }
-    unreadableValue = stored;
-    return {};
-}
-
-} // namespace
-
 template <typename Rule>
 RuleList<Rule>::RuleList(UserDefaults& defaults, QString key)
-    : m_defaults(defaults)
-    , m_key(std::move(key))
-    , m_rules(loadRules<Rule>(defaults, m_key, m_unreadableValue))
+    : m_storage(defaults, std::move(key))
+    , m_rules(m_storage.load<Rule>())
 {
 }
 
@@ -71,11 +49,7 @@ void RuleList<Rule>::removeAll(const QString& key)
 template <typename Rule>
 void RuleList<Rule>::persist()
 {
-    if (m_unreadableValue) {
-        m_defaults.setObject(m_key + QStringLiteral(".unreadable"), *m_unreadableValue);
-        m_unreadableValue.reset();
-    }
-    m_defaults.setData(m_key, encodeJsonRecords(m_rules.value()));
+    m_storage.save(m_rules.value());
 }
 
 template class RuleList<AppRule>;

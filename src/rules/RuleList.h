@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "support/Published.h"
+#include "support/StoredRecords.h"
 
 #include <QList>
 
@@ -10,9 +11,7 @@ namespace korvalen {
 // One published list of rules, kept under one user defaults key as a JSON array.
 //
 // The list keeps insertion order and, through its own operations, at most one rule per key; a
-// stored list is taken as it is, duplicates included. Stored bytes that cannot be read leave the
-// list empty; before the first save replaces them they are copied to "<key>.unreadable", so the
-// user's rules can still be recovered.
+// stored list is taken as it is, duplicates included.
 template <typename Rule>
 class RuleList {
 public:
@@ -32,9 +31,7 @@ public:
 private:
     void persist();
 
-    UserDefaults& m_defaults;
-    QString m_key;
-    std::optional<QVariant> m_unreadableValue;
+    StoredRecords m_storage;
     Published<QList<Rule>> m_rules;
 };
 
