@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/BrowserScripting.h"
+#include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
@@ -11,6 +12,7 @@ namespace korvalen {
 // One instance of each port, for one operating system (or for tests).
 struct Platform {
     std::unique_ptr<UserDefaults> userDefaults;
+    std::unique_ptr<TextInputSources> textInputSources;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<BrowserScripting> browserScripting;
 

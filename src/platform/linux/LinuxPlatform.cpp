@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/QSettingsUserDefaults.h"
 #include "platform/linux/ChromiumDevTools.h"
+#include "platform/linux/XkbTextInputSources.h"
 
 #include <QStandardPaths>
 
@@ -14,6 +15,7 @@ std::unique_ptr<Platform> makeNativePlatform()
     auto platform = std::make_unique<Platform>();
     platform->userDefaults =
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
+    platform->textInputSources = std::make_unique<XkbTextInputSources>();
     platform->browserScripting = ChromiumDevTools::forCurrentUser();
     return platform;
 }

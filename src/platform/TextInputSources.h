@@ -1,0 +1,74 @@
+#pragma once
+
+#include "support/Signal.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+namespace korvalen {
+
+// What the input source catalogue needs of the platform's keyboard input sources (keyboard
+// layouts and input method modes).
+//
+// Sources are passed around as handles: counted references to an object that only the backend
+// that made it can read. Every property of a source may be absent; a handle that another backend
+// made, or a null handle, has none. All calls are made, and every notification is delivered, on
+// the main thread.
+class TextInputSources {
+public:
+    // A backend's own description of one input source.
+    class Source {
+    public:
+        virtual ~Source() = default;
+    };
+    // A counted reference: copies share the source, and the last copy dropped releases it.
+    using Handle = std::shared_ptr<const Source>;
+
+    // The category of keyboard input sources. Backends report other kinds (palettes, handwriting
+    // input) under other texts.
+    static inline const QString keyboardCategory = QStringLiteral("TISCategoryKeyboardInputSource");
+
+    // Status of a select() request that the platform accepted; any other value is a refusal.
+    static constexpr int selectAccepted = 0;
+
+    TextInputSources() = default;
+    TextInputSources(const TextInputSources&) = delete;
+    TextInputSources& operator=(const TextInputSources&) = delete;
+    virtual ~TextInputSources() = default;
+
+    // The sources the user has enabled, asked afresh, in the platform's order; empty when the
+    // platform gives nothing.
+    virtual QList<Handle> enabledSources() = 0;
+    // The keyboard input source in use now; null when the platform cannot tell.
+    virtual Handle currentKeyboardSource() = 0;
+    // Asks the platform to switch to the source; selectAccepted when it took the request.
+    virtual int select(const Handle& source) = 0;
+
+    virtual std::optional<bool> isSelectCapable(const Handle& source) const = 0;
+    virtual std::optional<QString> category(const Handle& source) const = 0;
+    virtual std::optional<QString> identifier(const Handle& source) const = 0;
+    virtual std::optional<QString> localizedName(const Handle& source) const = 0;
+    // The bundle of the input method that provides the source, when one does.
+    virtual std::optional<QString> inputMethodBundleID(const Handle& source) const = 0;
+    virtual std::optional<QUrl> iconURL(const Handle& source) const = 0;
+
+    // Called whenever the selected keyboard input source changes, whoever changed it (also after
+    // an accepted select()). Always from the event loop, never inside a call to this object.
+    [[nodiscard]] Subscription
+    subscribeToSelectedKeyboardSourceChanges(std::function<void()> handler) const
+    {
+        return m_selectedKeyboardSourceChanged.connect(std::move(handler));
+    }
+
+protected:
+    void announceSelectedKeyboardSourceChanged() const { m_selectedKeyboardSourceChanged.emit(); }
+
+private:
+    Signal<> m_selectedKeyboardSourceChanged;
+};
+
+} // namespace korvalen

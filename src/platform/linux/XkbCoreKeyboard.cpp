@@ -1,0 +1,177 @@
+#include "platform/linux/XkbCoreKeyboard.h"
+
+#include "platform/linux/XkbGroupIdentifiers.h"
+
+#include <QAbstractEventDispatcher>
+#include <QSocketNotifier>
+#include <QStringDecoder>
+
+// Xlib defines macros (Bool, None, Status, …) that clash with Qt's names: include it last.
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace korvalen {
+
+namespace {
+
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+
+struct XkbDescDeleter {
+    void operator()(XkbDescPtr keyboard) const { XkbFreeKeyboard(keyboard, 0, True); }
+};
+
+// Atom names are meant to be Latin-1, but keymap compilers store group names as they find them
+// in the layout files, which are UTF-8.
+QString decodeAtomName(const char* name)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(QByteArrayView(name));
+    return utf8.hasError() ? QString::fromLatin1(name) : decoded;
+}
+
+} // namespace
+
+XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
+{
+    if (connect(displayName))
+        watchEvents();
+}
+
+XkbCoreKeyboard::~XkbCoreKeyboard()
+{
+    m_notifier.reset();
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+bool XkbCoreKeyboard::connect(const QByteArray& displayName)
+{
+    m_display = XOpenDisplay(displayName.isEmpty() ? nullptr : displayName.constData());
+    if (!m_display)
+        return false;
+    int opcode = 0;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    // Only changes of the group in effect matter; modifier changes would wake us on every Shift.
+    if (!XkbQueryExtension(m_display, &opcode, &eventBase, &errorBase, &major, &minor) ||
+        !XkbSelectEventDetails(m_display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                               XkbGroupStateMask)) {
+        XCloseDisplay(m_display);
+        m_display = nullptr;
+        return false;
+    }
+    m_xkbEventType = eventBase;
+    return true;
+}
+
+void XkbCoreKeyboard::watchEvents()
+{
+    m_notifier =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { readEvents(); });
+    // Every request that waits for a reply may read events into Xlib's queue, where the socket
+    // no longer shows them; look there before the event loop goes to sleep.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(),
+                         [this] { readEventsLaterIfQueued(); });
+    XFlush(m_display);
+}
+
+void XkbCoreKeyboard::readEvents()
+{
+    bool groupChanged = false;
+    while (XPending(m_display) > 0) {
+        XkbEvent event;
+        XNextEvent(m_display, &event.core);
+        if (event.type == m_xkbEventType && event.any.xkb_type == XkbStateNotify &&
+            (event.state.changed & XkbGroupStateMask))
+            groupChanged = true;
+    }
+    // One announcement for a burst: listeners read the group in effect, not each step.
+    if (groupChanged)
+        m_groupChanged.emit();
+}
+
+void XkbCoreKeyboard::readEventsLaterIfQueued()
+{
+    if (XEventsQueued(m_display, QueuedAlready) > 0)
+        QMetaObject::invokeMethod(
+            m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+}
+
+QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups() const
+{
+    if (!m_display)
+        return {};
+    const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
+    if (!keyboard)
+        return {};
+    keyboard->device_spec = XkbUseCoreKbd;
+    if (XkbGetControls(m_display, XkbAllControlsMask, keyboard.get()) != Success ||
+        XkbGetNames(m_display, XkbGroupNamesMask, keyboard.get()) != Success)
+        return {};
+
+    const QStringList identifiers = xkbGroupIdentifiers(rulesNames());
+    const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
+    QList<LayoutGroup> groups;
+    for (int group = 0; group < groupCount; ++group)
+        groups.append({identifiers.value(group), atomName(keyboard->names->groups[group])});
+    return groups;
+}
+
+std::optional<int> XkbCoreKeyboard::currentGroup() const
+{
+    if (!m_display)
+        return std::nullopt;
+    XkbStateRec state;
+    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success)
+        return std::nullopt;
+    return state.group;
+}
+
+bool XkbCoreKeyboard::lockGroup(int group)
+{
+    if (!m_display || group < 0 || group >= XkbNumKbdGroups)
+        return false;
+    const bool sent = XkbLockGroup(m_display, XkbUseCoreKbd, unsigned(group));
+    XFlush(m_display);
+    return sent;
+}
+
+QByteArray XkbCoreKeyboard::rulesNames() const
+{
+    const Atom property = XInternAtom(m_display, "_XKB_RULES_NAMES", True);
+    if (property == None)
+        return {};
+    Atom type = None;
+    int format = 0;
+    unsigned long length = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    // 1024 32-bit units: far more than any keymap's rules, model, layouts and options.
+    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), property, 0, 1024, False,
+                           XA_STRING, &type, &format, &length, &remaining, &data) != Success)
+        return {};
+    const std::unique_ptr<unsigned char, XFreeDeleter> owned(data);
+    if (type != XA_STRING || format != 8 || !data)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+std::optional<QString> XkbCoreKeyboard::atomName(unsigned long atom) const
+{
+    if (atom == None)
+        return std::nullopt;
+    const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(m_display, atom));
+    if (!name)
+        return std::nullopt;
+    return decodeAtomName(name.get());
+}
+
+} // namespace korvalen

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "support/Signal.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+struct _XDisplay;
+
+namespace korvalen {
+
+// The core keyboard of an X server, reached over a connection of its own, so that it works
+// whatever Qt platform plugin the application runs on: its XKB layout groups, the group in use,
+// locking a group, and the news that the group in use changed.
+//
+// Without a display, or when the server lacks XKB, the keyboard has no groups and no group in
+// use, and locking fails.
+class XkbCoreKeyboard {
+public:
+    struct LayoutGroup {
+        QString identifier; // empty when the group's layout is unknown
+        std::optional<QString> name;
+    };
+
+    // Connects to the named display; an empty name means $DISPLAY.
+    explicit XkbCoreKeyboard(const QByteArray& displayName = {});
+    XkbCoreKeyboard(const XkbCoreKeyboard&) = delete;
+    XkbCoreKeyboard& operator=(const XkbCoreKeyboard&) = delete;
+    ~XkbCoreKeyboard();
+
+    bool isConnected() const { return m_display != nullptr; }
+
+    // The groups of the keymap loaded now, in group order.
+    QList<LayoutGroup> layoutGroups() const;
+    // The group in effect now.
+    std::optional<int> currentGroup() const;
+    // Asks the server to lock the group; true when the request was sent.
+    bool lockGroup(int group);
+
+    // Called from the event loop each time the group in effect changes, whoever changed it.
+    [[nodiscard]] Subscription subscribeToGroupChanges(std::function<void()> handler) const
+    {
+        return m_groupChanged.connect(std::move(handler));
+    }
+
+private:
+    bool connect(const QByteArray& displayName);
+    void watchEvents();
+    void readEvents();
+    void readEventsLaterIfQueued();
+    QByteArray rulesNames() const;
+    std::optional<QString> atomName(unsigned long atom) const;
+
+    _XDisplay* m_display = nullptr;
+    int m_xkbEventType = 0;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    Signal<> m_groupChanged;
+};
+
+} // namespace korvalen

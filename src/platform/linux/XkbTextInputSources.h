@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/TextInputSources.h"
+#include "platform/linux/XkbCoreKeyboard.h"
+
+namespace korvalen {
+
+// The input sources of an X11 session: one keyboard layout per XKB layout group of the core
+// keyboard, named after the group, with the identifier its layout and variant give it. Selecting
+// a source locks its group.
+class XkbTextInputSources final : public TextInputSources {
+public:
+    // Statuses of select() other than selectAccepted.
+    enum SelectStatus {
+        // The handle is not one of ours, or its group now holds another layout (the keymap was
+        // reloaded since the handle was listed).
+        noSuchGroup = 1,
+        // The request could not be sent to the X server.
+        notSent = 2,
+    };
+
+    // Connects to the named display; an empty name means $DISPLAY.
+    explicit XkbTextInputSources(const QByteArray& displayName = {});
+
+    QList<Handle> enabledSources() override;
+    Handle currentKeyboardSource() override;
+    int select(const Handle& source) override;
+
+    std::optional<bool> isSelectCapable(const Handle& source) const override;
+    std::optional<QString> category(const Handle& source) const override;
+    std::optional<QString> identifier(const Handle& source) const override;
+    std::optional<QString> localizedName(const Handle& source) const override;
+    std::optional<QString> inputMethodBundleID(const Handle& source) const override;
+    std::optional<QUrl> iconURL(const Handle& source) const override;
+
+private:
+    class GroupSource;
+    static const GroupSource* groupSourceOf(const Handle& source);
+
+    XkbCoreKeyboard m_keyboard;
+    Subscription m_groupChanges;
+};
+
+} // namespace korvalen

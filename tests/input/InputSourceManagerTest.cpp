@@ -1,0 +1,239 @@
+#include "input/InputSourceManager.h"
+#include "platform/sim/SimulatedTextInputSources.h"
+#include "support/WaitForSourceChange.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+
+namespace {
+
+using Properties = SimulatedTextInputSources::Properties;
+
+const QString us = QStringLiteral("xkb:us");
+const QString ru = QStringLiteral("xkb:ru");
+const QString de = QStringLiteral("xkb:de(nodeadkeys)");
+
+Properties layout(const QString& id)
+{
+    return SimulatedTextInputSources::keyboardLayout(id, id + QStringLiteral(" name"));
+}
+
+// Sources the catalogue must pass over, each failing one check.
+QList<Properties> unselectableSources()
+{
+    QList<Properties> sources;
+    Properties notSelectCapable = layout(QStringLiteral("not-select-capable"));
+    notSelectCapable.isSelectCapable = false;
+    sources.append(notSelectCapable);
+    Properties selectCapabilityUnknown = layout(QStringLiteral("select-capability-unknown"));
+    selectCapabilityUnknown.isSelectCapable.reset();
+    sources.append(selectCapabilityUnknown);
+    Properties palette = layout(QStringLiteral("palette"));
+    palette.category = QStringLiteral("TISCategoryPaletteInputSource");
+    sources.append(palette);
+    Properties categoryInOtherCase = layout(QStringLiteral("category-in-other-case"));
+    categoryInOtherCase.category = TextInputSources::keyboardCategory.toLower();
+    sources.append(categoryInOtherCase);
+    Properties noCategory = layout(QStringLiteral("no-category"));
+    noCategory.category.reset();
+    sources.append(noCategory);
+    Properties noIdentifier = layout(QStringLiteral("unused"));
+    noIdentifier.identifier.reset();
+    sources.append(noIdentifier);
+    Properties emptyIdentifier = layout(QStringLiteral("unused"));
+    emptyIdentifier.identifier = QString();
+    sources.append(emptyIdentifier);
+    return sources;
+}
+
+QStringList ids(const QList<InputSource>& sources)
+{
+    QStringList result;
+    for (const InputSource& source : sources)
+        result.append(source.id);
+    return result;
+}
+
+} // namespace
+
+TEST(InputSource, EqualAndHashedByIdentifierAlone)
+{
+    SimulatedTextInputSources platform;
+    const InputSource a{us, QStringLiteral("English (US)"), platform.makeSource(layout(us))};
+    const InputSource b{us, QStringLiteral("US"), platform.makeSource(layout(us))};
+    const InputSource c{ru, QStringLiteral("English (US)"), a.raw};
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+    EXPECT_EQ(qHash(a), qHash(b));
+    EXPECT_EQ((QSet<InputSource>{a, b, c}).size(), 2);
+}
+
+TEST(InputSource, RecordKeepsThePlatformSourceAlive)
+{
+    SimulatedTextInputSources platform;
+    platform.addEnabledSource(layout(us));
+    std::optional<InputSource> copy;
+    {
+        const QList<InputSource> listed = InputSourceManager::selectableKeyboardSources(platform);
+        ASSERT_EQ(listed.size(), 1);
+        copy = listed.first();
+        EXPECT_EQ(copy->raw, listed.first().raw) << "a copy shares the handle";
+    }
+    platform.setEnabledSources({});
+    EXPECT_EQ(copy->raw.use_count(), 1);
+    EXPECT_EQ(platform.localizedName(copy->raw), us + QStringLiteral(" name"))
+        << "the source stays readable through the record after the platform dropped it";
+}
+
+TEST(MakeInputSource, TakesIdentifierNameAndHandle)
+{
+    SimulatedTextInputSources platform;
+    const auto handle = platform.makeSource(layout(de));
+    const auto source = InputSourceManager::makeInputSource(platform, handle);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->id, de);
+    EXPECT_EQ(source->localizedName, de + QStringLiteral(" name"));
+    EXPECT_EQ(source->raw, handle);
+}
+
+TEST(MakeInputSource, MissingOrEmptyNameIsTheIdentifier)
+{
+    SimulatedTextInputSources platform;
+    Properties unnamed = layout(us);
+    unnamed.localizedName.reset();
+    Properties blank = layout(ru);
+    blank.localizedName = QString();
+    EXPECT_EQ(
+        InputSourceManager::makeInputSource(platform, platform.makeSource(unnamed))->localizedName,
+        us);
+    EXPECT_EQ(
+        InputSourceManager::makeInputSource(platform, platform.makeSource(blank))->localizedName,
+        ru);
+}
+
+TEST(MakeInputSource, NoRecordForASourceThatFailsACheck)
+{
+    SimulatedTextInputSources platform;
+    for (const Properties& properties : unselectableSources())
+        EXPECT_EQ(InputSourceManager::makeInputSource(platform, platform.makeSource(properties)),
+                  std::nullopt)
+            << properties.identifier.value_or(QStringLiteral("(no identifier)")).toStdString();
+    EXPECT_EQ(InputSourceManager::makeInputSource(platform, nullptr), std::nullopt);
+}
+
+TEST(SelectableKeyboardSources, KeepsThePlatformOrderAndDuplicatesAndSkipsTheRest)
+{
+    SimulatedTextInputSources platform;
+    const QList<Properties> skipped = unselectableSources();
+    platform.addEnabledSource(skipped.at(0));
+    platform.addEnabledSource(layout(ru));
+    platform.addEnabledSource(skipped.at(2));
+    platform.addEnabledSource(layout(us));
+    platform.addEnabledSource(layout(ru));
+    for (const Properties& properties : skipped)
+        platform.addEnabledSource(properties);
+    platform.addEnabledSource(layout(de));
+
+    EXPECT_EQ(ids(InputSourceManager::selectableKeyboardSources(platform)),
+              (QStringList{ru, us, ru, de}));
+}
+
+TEST(SelectableKeyboardSources, AsksThePlatformAfreshEachTime)
+{
+    SimulatedTextInputSources platform;
+    EXPECT_TRUE(InputSourceManager::selectableKeyboardSources(platform).isEmpty());
+
+    platform.addEnabledSource(layout(us));
+    const auto ruSource = platform.addEnabledSource(layout(ru));
+    EXPECT_EQ(ids(InputSourceManager::selectableKeyboardSources(platform)), (QStringList{us, ru}));
+
+    platform.setEnabledSources({ruSource});
+    EXPECT_EQ(ids(InputSourceManager::selectableKeyboardSources(platform)), (QStringList{ru}));
+}
+
+TEST(CurrentSource, IsThePlatformsCurrentKeyboardSource)
+{
+    SimulatedTextInputSources platform;
+    platform.addEnabledSource(layout(us));
+    const auto ruSource = platform.addEnabledSource(layout(ru));
+    platform.setCurrentKeyboardSource(ruSource);
+
+    const auto current = InputSourceManager::currentSource(platform);
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->id, ru);
+    EXPECT_EQ(current->raw, ruSource);
+}
+
+TEST(CurrentSource, NoneWhenThePlatformHasNoneOrItFailsTheChecks)
+{
+    SimulatedTextInputSources platform;
+    platform.addEnabledSource(layout(us));
+    EXPECT_EQ(InputSourceManager::currentSource(platform), std::nullopt);
+
+    for (const Properties& properties : unselectableSources()) {
+        platform.setCurrentKeyboardSource(platform.addEnabledSource(properties));
+        EXPECT_EQ(InputSourceManager::currentSource(platform), std::nullopt)
+            << properties.identifier.value_or(QStringLiteral("(no identifier)")).toStdString();
+    }
+}
+
+TEST(Select, SwitchesToTheFirstSourceWithExactlyThatIdentifier)
+{
+    SimulatedTextInputSources platform;
+    platform.addEnabledSource(layout(us));
+    const auto firstRu = platform.addEnabledSource(layout(ru));
+    platform.addEnabledSource(layout(ru));
+
+    EXPECT_TRUE(InputSourceManager::select(platform, ru));
+    EXPECT_EQ(platform.selectRequests(), QList<TextInputSources::Handle>{firstRu});
+}
+
+TEST(Select, FalseWithoutAskingThePlatformWhenNoSelectableSourceHasTheIdentifier)
+{
+    SimulatedTextInputSources platform;
+    platform.addEnabledSource(layout(us));
+    platform.addEnabledSource(layout(de));
+    platform.makeSource(layout(ru)); // installed, not enabled
+    Properties notSelectCapable = layout(QStringLiteral("xkb:fr"));
+    notSelectCapable.isSelectCapable = false;
+    platform.addEnabledSource(notSelectCapable);
+
+    for (const QString& id : {ru, QStringLiteral("xkb:fr"), QStringLiteral("XKB:US"),
+                              QStringLiteral("xkb:de"), QStringLiteral("xkb:us "), QString()})
+        EXPECT_FALSE(InputSourceManager::select(platform, id)) << id.toStdString();
+    EXPECT_TRUE(platform.selectRequests().isEmpty());
+}
+
+TEST(Select, FalseWhenThePlatformRefuses)
+{
+    SimulatedTextInputSources platform;
+    const auto usSource = platform.addEnabledSource(layout(us));
+    platform.addEnabledSource(layout(ru));
+    platform.setCurrentKeyboardSource(usSource);
+
+    for (int status : {-50, 1}) {
+        platform.setSelectStatus(status);
+        EXPECT_FALSE(InputSourceManager::select(platform, ru)) << status;
+    }
+    EXPECT_EQ(platform.selectRequests().size(), 2);
+    EXPECT_EQ(InputSourceManager::currentSource(platform)->id, us);
+}
+
+TEST(Select, AcceptedSwitchIsAnnouncedFromTheEventLoop)
+{
+    SimulatedTextInputSources platform;
+    platform.setCurrentKeyboardSource(platform.addEnabledSource(layout(us)));
+    platform.addEnabledSource(layout(ru));
+    int announcements = 0;
+    const Subscription subscription =
+        platform.subscribeToSelectedKeyboardSourceChanges([&] { ++announcements; });
+
+    ASSERT_TRUE(InputSourceManager::select(platform, ru));
+    EXPECT_EQ(announcements, 0) << "never inside the select call";
+    ASSERT_TRUE(waitForSourceChange(platform));
+    EXPECT_EQ(announcements, 1);
+    EXPECT_EQ(InputSourceManager::currentSource(platform)->id, ru);
+}

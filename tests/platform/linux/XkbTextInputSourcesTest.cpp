@@ -1,0 +1,182 @@
+#include "platform/linux/XkbTextInputSources.h"
+#include "input/InputSourceManager.h"
+#include "support/WaitForSourceChange.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+// Xlib's macros clash with Qt's and GoogleTest's names: include it last.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+using namespace korvalen;
+
+namespace {
+
+// The display of the Xvnc server that the test fixture started.
+QByteArray xvncDisplay()
+{
+    QFile file(QStringLiteral(KORVALEN_XVNC_DIR "/display"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().trimmed();
+}
+
+// Another X client on the same server, as a desktop's own layout switcher would be.
+class OtherClient {
+public:
+    explicit OtherClient(const QByteArray& display)
+        : m_display(
+              XkbOpenDisplay(display.constData(), nullptr, nullptr, nullptr, nullptr, nullptr))
+    {
+    }
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+    ~OtherClient()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+
+    bool isConnected() const { return m_display != nullptr; }
+
+    void lockGroup(unsigned group)
+    {
+        XkbLockGroup(m_display, XkbUseCoreKbd, group);
+        XSync(m_display, False);
+    }
+
+    int group()
+    {
+        XkbStateRec state;
+        XkbGetState(m_display, XkbUseCoreKbd, &state);
+        return state.group;
+    }
+
+private:
+    Display* m_display;
+};
+
+class XkbTextInputSourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_display = xvncDisplay();
+        ASSERT_FALSE(m_display.isEmpty()) << "the Xvnc fixture did not start a server";
+        loadLayouts({"-layout", "us,ru,de", "-variant", ",,nodeadkeys"});
+        m_otherClient = std::make_unique<OtherClient>(m_display);
+        ASSERT_TRUE(m_otherClient->isConnected());
+        m_otherClient->lockGroup(0);
+        m_sources = std::make_unique<XkbTextInputSources>(m_display);
+    }
+
+    void loadLayouts(QStringList arguments)
+    {
+        arguments << "-display" << QString::fromLatin1(m_display);
+        ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), arguments), 0)
+            << arguments.join(u' ').toStdString();
+    }
+
+    QStringList listedIDs()
+    {
+        QStringList ids;
+        for (const InputSource& source : InputSourceManager::selectableKeyboardSources(*m_sources))
+            ids.append(source.id);
+        return ids;
+    }
+
+    QString currentID()
+    {
+        return InputSourceManager::currentSource(*m_sources)
+            .value_or(InputSource{QStringLiteral("(none)"), {}, {}})
+            .id;
+    }
+
+    QByteArray m_display;
+    std::unique_ptr<OtherClient> m_otherClient;
+    std::unique_ptr<XkbTextInputSources> m_sources;
+};
+
+} // namespace
+
+TEST_F(XkbTextInputSourcesTest, OneSourcePerLayoutGroupInGroupOrder)
+{
+    const QList<InputSource> sources = InputSourceManager::selectableKeyboardSources(*m_sources);
+    ASSERT_EQ(sources.size(), 3);
+    EXPECT_EQ(sources.at(0).id, "xkb:us");
+    EXPECT_EQ(sources.at(0).localizedName, "English (US)");
+    EXPECT_EQ(sources.at(1).id, "xkb:ru");
+    EXPECT_EQ(sources.at(1).localizedName, "Russian");
+    EXPECT_EQ(sources.at(2).id, "xkb:de(nodeadkeys)");
+    EXPECT_EQ(sources.at(2).localizedName, "German (no dead keys)");
+    for (const InputSource& source : sources) {
+        EXPECT_EQ(m_sources->inputMethodBundleID(source.raw), std::nullopt);
+        EXPECT_EQ(m_sources->iconURL(source.raw), std::nullopt);
+    }
+    EXPECT_EQ(currentID(), "xkb:us");
+}
+
+TEST_F(XkbTextInputSourcesTest, SelectLocksTheGroupAndIsAnnounced)
+{
+    ASSERT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:de(nodeadkeys)")));
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(currentID(), "xkb:de(nodeadkeys)");
+    EXPECT_EQ(m_otherClient->group(), 2) << "the server's group, not only ours";
+
+    ASSERT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:ru")));
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(currentID(), "xkb:ru");
+}
+
+TEST_F(XkbTextInputSourcesTest, ChangeByAnotherClientIsAnnounced)
+{
+    m_otherClient->lockGroup(1);
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(currentID(), "xkb:ru");
+
+    // Reading the state between changes must not hold the next announcement back in Xlib's queue.
+    m_otherClient->lockGroup(2);
+    EXPECT_EQ(currentID(), "xkb:de(nodeadkeys)");
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+}
+
+TEST_F(XkbTextInputSourcesTest, LayoutThatIsNotLoadedCannotBeSelected)
+{
+    for (const char* id : {"xkb:fr", "xkb:de", "xkb:RU", "ru", ""})
+        EXPECT_FALSE(InputSourceManager::select(*m_sources, QString::fromLatin1(id))) << id;
+    EXPECT_EQ(m_otherClient->group(), 0);
+}
+
+TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListing)
+{
+    const QList<InputSource> before = InputSourceManager::selectableKeyboardSources(*m_sources);
+    ASSERT_EQ(before.size(), 3);
+
+    loadLayouts({"-layout", "fr,us", "-variant", "azerty,"});
+    EXPECT_EQ(listedIDs(), (QStringList{"xkb:fr(azerty)", "xkb:us"}));
+
+    // A source listed before the reload names a group that now holds another layout, or none.
+    EXPECT_EQ(m_sources->select(before.at(1).raw), XkbTextInputSources::noSuchGroup);
+    EXPECT_EQ(m_sources->select(before.at(2).raw), XkbTextInputSources::noSuchGroup);
+    EXPECT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:us")));
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(currentID(), "xkb:us");
+}
+
+TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    XkbTextInputSources sources;
+    qputenv("DISPLAY", display);
+
+    EXPECT_TRUE(sources.enabledSources().isEmpty());
+    EXPECT_EQ(sources.currentKeyboardSource(), nullptr);
+    EXPECT_EQ(InputSourceManager::currentSource(sources), std::nullopt);
+    EXPECT_FALSE(InputSourceManager::select(sources, QStringLiteral("xkb:us")));
+
+    XkbTextInputSources unreachable(":4095");
+    EXPECT_TRUE(unreachable.enabledSources().isEmpty());
+}
