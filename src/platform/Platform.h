@@ -4,6 +4,7 @@
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "support/Clock.h"
 
 #include <memory>
 
@@ -15,6 +16,7 @@ struct Platform {
     std::unique_ptr<TextInputSources> textInputSources;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<BrowserScripting> browserScripting;
+    std::unique_ptr<Clock> clock;
 
     // The platform of the running application. main() installs it before anything else runs;
     // the process-wide singletons are built from it.

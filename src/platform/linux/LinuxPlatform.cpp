@@ -17,6 +17,7 @@ std::unique_ptr<Platform> makeNativePlatform()
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
     platform->textInputSources = std::make_unique<XkbTextInputSources>();
     platform->browserScripting = ChromiumDevTools::forCurrentUser();
+    platform->clock = std::make_unique<SystemClock>();
     return platform;
 }
 

@@ -8,6 +8,7 @@ std::unique_ptr<Platform> makeNativePlatform()
     // The native format is the application's user defaults domain, named by the bundle.
     auto platform = std::make_unique<Platform>();
     platform->userDefaults = std::make_unique<QSettingsUserDefaults>(std::make_unique<QSettings>());
+    platform->clock = std::make_unique<SystemClock>();
     return platform;
 }
 

@@ -1,0 +1,142 @@
+#include "enforcement/EnforcementController.h"
+
+#include "input/InputSourceManager.h"
+
+namespace korvalen {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+QString orNil(const std::optional<QString>& text)
+{
+    return text.value_or(u"nil"_s);
+}
+} // namespace
+
+QString EnforcementController::logText(Trigger trigger)
+{
+    switch (trigger) {
+    case Trigger::appActivated:
+        return u"appActivated"_s;
+    case Trigger::inputSourceChanged:
+        return u"inputSourceChanged"_s;
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+EnforcementController::EnforcementController(RuleStore& store, WebsiteWatcher& watcher,
+                                             TextInputSources& inputSources,
+                                             const Workspace& workspace,
+                                             NotificationCenter& notifications,
+                                             const EnforcementLog& log)
+    : m_store(store)
+    , m_watcher(watcher)
+    , m_inputSources(inputSources)
+    , m_workspace(workspace)
+    , m_notifications(notifications)
+    , m_log(log)
+{
+}
+
+void EnforcementController::start()
+{
+    m_cancellables.push_back(m_workspace.subscribeToActivations([this] { handleAppActivated(); }));
+    m_cancellables.push_back(m_inputSources.subscribeToSelectedKeyboardSourceChanges(
+        [this] { handleInputSourceChanged(); }));
+    m_cancellables.push_back(m_notifications.addObserver(
+        WebsiteWatcher::domainDidChangeNotification, [this] { handleWebsiteDomainChanged(); }));
+
+    enforceOnChangesOf(m_store.rulesStream());
+    // Polling follows the website rules before the pass, so the pass sees the domain it leaves.
+    m_cancellables.push_back(
+        m_store.websiteRulesStream().subscribeToChanges([this](const QList<WebsiteRule>& rules) {
+            m_watcher.updatePollingState(!rules.isEmpty());
+            enforce(Trigger::appActivated);
+        }));
+    enforceOnChangesOf(m_store.defaultSourceIDStream());
+    enforceOnChangesOf(m_store.globalFallbackModeStream());
+    enforceOnChangesOf(m_store.autoSwitchEnabledStream());
+
+    m_watcher.updatePollingState(!m_store.websiteRules().isEmpty());
+    enforce(Trigger::appActivated);
+}
+
+template <typename T>
+void EnforcementController::enforceOnChangesOf(const Published<T>& property)
+{
+    m_cancellables.push_back(
+        property.subscribeToChanges([this](const T&) { enforce(Trigger::appActivated); }));
+}
+
+std::optional<QString> EnforcementController::desiredSourceID(Trigger trigger) const
+{
+    if (const auto& domain = m_watcher.currentDomain()) {
+        if (const auto rule = m_store.websiteRuleForDomain(*domain))
+            return rule->inputSourceID;
+    }
+    if (m_store.isAutoSwitchEnabled()) {
+        if (const auto bundleID = m_workspace.frontmostBundleID()) {
+            if (const auto rule = m_store.ruleForBundleID(*bundleID))
+                return rule->inputSourceID;
+        }
+    }
+    return fallbackSourceID(trigger);
+}
+
+std::optional<QString> EnforcementController::fallbackSourceID(Trigger trigger) const
+{
+    const auto defaultSourceID = m_store.defaultSourceID();
+    if (!defaultSourceID)
+        return std::nullopt;
+    switch (m_store.globalFallbackMode()) {
+    case GlobalFallbackMode::locked:
+        return defaultSourceID;
+    case GlobalFallbackMode::defaultOnly:
+        return trigger == Trigger::appActivated ? defaultSourceID : std::nullopt;
+    case GlobalFallbackMode::disabled:
+        return std::nullopt;
+    }
+    Q_UNREACHABLE();
+    return std::nullopt;
+}
+
+void EnforcementController::enforce(Trigger trigger)
+{
+    const auto current = InputSourceManager::currentSource(m_inputSources);
+    const auto desired = desiredSourceID(trigger);
+    m_log.write(u"enforce("_s + logText(trigger) + u"): front="_s +
+                orNil(m_workspace.frontmostBundleID()) + u" current="_s +
+                orNil(current ? std::optional(current->id) : std::nullopt) + u" desired="_s +
+                orNil(desired));
+    if (!desired || !current || current->id == *desired)
+        return;
+    if (trigger == Trigger::inputSourceChanged && current->id == capsLockCompanionSourceID) {
+        m_log.write(
+            u"  -> skip correction: current is ABC (likely IME caps-lock companion layout)"_s);
+        return;
+    }
+    const bool accepted = InputSourceManager::select(m_inputSources, *desired);
+    m_log.write(u"  -> select("_s + *desired + u") returned "_s +
+                (accepted ? u"true"_s : u"false"_s));
+}
+
+void EnforcementController::handleAppActivated()
+{
+    m_log.write(u"app activated: "_s + orNil(m_workspace.frontmostBundleID()));
+    enforce(Trigger::appActivated);
+}
+
+void EnforcementController::handleInputSourceChanged()
+{
+    m_log.write(u"TIS input source changed notification fired"_s);
+    enforce(Trigger::inputSourceChanged);
+}
+
+void EnforcementController::handleWebsiteDomainChanged()
+{
+    m_log.write(u"website domain changed: "_s + orNil(m_watcher.currentDomain()));
+    enforce(Trigger::appActivated);
+}
+
+} // namespace korvalen
