@@ -2,7 +2,6 @@
 #include "support/QStringPrinter.h"
 
 #include <QStringEncoder>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -141,20 +140,4 @@ TEST(StringsTable, EveryTruncationOfAFileReadsWithoutFault)
         }
         EXPECT_EQ(StringsTable::fromData(whole).entries().size(), 2);
     }
-}
-
-TEST(StringsTable, ReadsFilesAndReportsUnreadableOnes)
-{
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString path = folder.filePath(QStringLiteral("Localizable.strings"));
-    EXPECT_FALSE(StringsTable::fromFile(path).has_value());
-
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(encoded(QStringLiteral("\"a\" = \"b\";"), QStringConverter::Utf16BE));
-    file.close();
-    const auto table = StringsTable::fromFile(path);
-    ASSERT_TRUE(table.has_value());
-    EXPECT_EQ(table->value(QStringLiteral("a")), QStringLiteral("b"));
 }
