@@ -1,3 +1,4 @@
+#include "app/Localized.h"
 #include "platform/Platform.h"
 #include "rules/RuleStore.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char* argv[])
         << orNone(store.defaultSourceDisplayName()) << ")\n"
         << "fallback mode: " << rawValue(store.globalFallbackMode()) << "\n"
         << "switch by application: " << (store.isAutoSwitchEnabled() ? "on" : "off") << "\n"
-        << "interface language: " << orNone(store.languageOverride()) << "\n";
+        << "interface language: " << resolveCurrentLocalization().languageCode
+        << " (chosen: " << orNone(store.languageOverride()) << ")\n";
     return 0;
 }
