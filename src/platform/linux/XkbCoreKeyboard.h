@@ -18,8 +18,8 @@ namespace korvalen {
 // whatever Qt platform plugin the application runs on: its XKB layout groups, the group in use,
 // locking a group, and the news that the group in use changed.
 //
-// Without a display, or when the server lacks XKB, the keyboard has no groups and no group in
-// use, and locking fails.
+// Without a display, when the server lacks XKB, or once the server has gone away, the keyboard
+// has no groups and no group in use, and locking fails.
 class XkbCoreKeyboard {
 public:
     struct LayoutGroup {
@@ -33,7 +33,7 @@ public:
     XkbCoreKeyboard& operator=(const XkbCoreKeyboard&) = delete;
     ~XkbCoreKeyboard();
 
-    bool isConnected() const { return m_display != nullptr; }
+    bool isConnected() const { return m_display && !m_connectionLost; }
 
     // The groups of the keymap loaded now, in group order.
     QList<LayoutGroup> layoutGroups() const;
@@ -51,12 +51,14 @@ public:
 private:
     bool connect(const QByteArray& displayName);
     void watchEvents();
+    void loseConnection();
     void readEvents();
     void readEventsLaterIfQueued();
     QByteArray rulesNames() const;
     std::optional<QString> atomName(unsigned long atom) const;
 
     _XDisplay* m_display = nullptr;
+    bool m_connectionLost = false;
     int m_xkbEventType = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     Signal<> m_groupChanged;
