@@ -104,6 +104,10 @@ bool XkbCoreKeyboard::connect(const QByteArray& displayName)
         return false;
     }
     m_xkbEventType = eventBase;
+    // Whoever loads a keymap (setxkbmap, the desktop's keyboard settings) sets this property
+    // after the upload, so its change says the new layouts are in place and named.
+    m_rulesNamesAtom = XInternAtom(m_display, "_XKB_RULES_NAMES", False);
+    XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
     return true;
 }
 
@@ -131,17 +135,19 @@ void XkbCoreKeyboard::loseConnection()
 
 void XkbCoreKeyboard::readEvents()
 {
-    bool groupChanged = false;
+    bool layoutChanged = false;
     while (isConnected() && XPending(m_display) > 0) {
         XkbEvent event;
         XNextEvent(m_display, &event.core);
-        if (event.type == m_xkbEventType && event.any.xkb_type == XkbStateNotify &&
-            (event.state.changed & XkbGroupStateMask))
-            groupChanged = true;
+        if (event.type == m_xkbEventType)
+            layoutChanged |=
+                event.any.xkb_type == XkbStateNotify && (event.state.changed & XkbGroupStateMask);
+        else if (event.type == PropertyNotify)
+            layoutChanged |= event.core.xproperty.atom == m_rulesNamesAtom;
     }
-    // One announcement for a burst: listeners read the group in effect, not each step.
-    if (groupChanged)
-        m_groupChanged.emit();
+    // One announcement for a burst: listeners read the layout in effect, not each step.
+    if (layoutChanged)
+        m_layoutChanged.emit();
 }
 
 void XkbCoreKeyboard::readEventsLaterIfQueued()
@@ -192,17 +198,14 @@ bool XkbCoreKeyboard::lockGroup(int group)
 
 QByteArray XkbCoreKeyboard::rulesNames() const
 {
-    const Atom property = XInternAtom(m_display, "_XKB_RULES_NAMES", True);
-    if (property == None)
-        return {};
     Atom type = None;
     int format = 0;
     unsigned long length = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
     // 1024 32-bit units: far more than any keymap's rules, model, layouts and options.
-    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), property, 0, 1024, False,
-                           XA_STRING, &type, &format, &length, &remaining, &data) != Success)
+    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), m_rulesNamesAtom, 0, 1024,
+                           False, XA_STRING, &type, &format, &length, &remaining, &data) != Success)
         return {};
     const std::unique_ptr<unsigned char, XFreeDeleter> owned(data);
     if (type != XA_STRING || format != 8 || !data)

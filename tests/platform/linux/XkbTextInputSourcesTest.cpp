@@ -158,20 +158,30 @@ TEST_F(XkbTextInputSourcesTest, LayoutThatIsNotLoadedCannotBeSelected)
     EXPECT_EQ(m_otherClient->group(), 0);
 }
 
-TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListing)
+TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListingAndAreAnnounced)
 {
     const QList<InputSource> before = InputSourceManager::selectableKeyboardSources(*m_sources);
     ASSERT_EQ(before.size(), 3);
+    m_otherClient->lockGroup(1);
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
 
     loadLayouts({"-layout", "fr,us", "-variant", "azerty,"});
     EXPECT_EQ(listedIDs(), (QStringList{"xkb:fr(azerty)", "xkb:us"}));
+    ASSERT_TRUE(waitForSourceChange(*m_sources)) << "the locked group now holds another layout";
+    EXPECT_EQ(currentID(), "xkb:us");
 
     // A source listed before the reload names a group that now holds another layout, or none.
     EXPECT_EQ(m_sources->select(before.at(1).raw), XkbTextInputSources::noSuchGroup);
     EXPECT_EQ(m_sources->select(before.at(2).raw), XkbTextInputSources::noSuchGroup);
-    EXPECT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:us")));
+    EXPECT_EQ(m_otherClient->group(), 1);
+}
+
+TEST_F(XkbTextInputSourcesTest, LockedGroupPastTheLastLayoutWrapsAround)
+{
+    m_otherClient->lockGroup(2);
     ASSERT_TRUE(waitForSourceChange(*m_sources));
-    EXPECT_EQ(currentID(), "xkb:us");
+    loadLayouts({"-layout", "fr,us"});
+    EXPECT_EQ(currentID(), "xkb:fr") << "keys type with group 2 % 2";
 }
 
 TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
