@@ -6,6 +6,9 @@
 #include <QSocketNotifier>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <vector>
+
 // Xlib defines macros (Bool, None, Status, …) that clash with Qt's names: include it last.
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -32,6 +35,37 @@ QString decodeAtomName(const char* name)
     return utf8.hasError() ? QString::fromLatin1(name) : decoded;
 }
 
+// Xlib ends the process when a connection to a server breaks, unless the process-wide handler of
+// such errors returns; then the connection's own exit handler runs instead. Our connections are
+// allowed to outlive their server; any other connection is left to the handler that came before.
+std::vector<Display*> displaysOutlivingTheirServer;
+XIOErrorHandler previousIOErrorHandler = nullptr;
+
+int handleIOError(Display* display)
+{
+    if (std::ranges::find(displaysOutlivingTheirServer, display) !=
+        displaysOutlivingTheirServer.end())
+        return 0;
+    return previousIOErrorHandler ? previousIOErrorHandler(display) : 0;
+}
+
+void outliveServer(Display* display, XIOErrorExitHandler onLoss, void* context)
+{
+    static const bool installed = [] {
+        previousIOErrorHandler = XSetIOErrorHandler(handleIOError);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    displaysOutlivingTheirServer.push_back(display);
+    XSetIOErrorExitHandler(display, onLoss, context);
+}
+
+void closeDisplay(Display* display)
+{
+    std::erase(displaysOutlivingTheirServer, display);
+    XCloseDisplay(display);
+}
+
 } // namespace
 
 XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
@@ -44,7 +78,7 @@ XkbCoreKeyboard::~XkbCoreKeyboard()
 {
     m_notifier.reset();
     if (m_display)
-        XCloseDisplay(m_display);
+        closeDisplay(m_display);
 }
 
 bool XkbCoreKeyboard::connect(const QByteArray& displayName)
@@ -52,6 +86,10 @@ bool XkbCoreKeyboard::connect(const QByteArray& displayName)
     m_display = XOpenDisplay(displayName.isEmpty() ? nullptr : displayName.constData());
     if (!m_display)
         return false;
+    outliveServer(
+        m_display,
+        [](Display*, void* keyboard) { static_cast<XkbCoreKeyboard*>(keyboard)->loseConnection(); },
+        this);
     int opcode = 0;
     int eventBase = 0;
     int errorBase = 0;
@@ -61,11 +99,15 @@ bool XkbCoreKeyboard::connect(const QByteArray& displayName)
     if (!XkbQueryExtension(m_display, &opcode, &eventBase, &errorBase, &major, &minor) ||
         !XkbSelectEventDetails(m_display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
                                XkbGroupStateMask)) {
-        XCloseDisplay(m_display);
+        closeDisplay(m_display);
         m_display = nullptr;
         return false;
     }
     m_xkbEventType = eventBase;
+    // Whoever loads a keymap (setxkbmap, the desktop's keyboard settings) sets this property
+    // after the upload, so its change says the new layouts are in place and named.
+    m_rulesNamesAtom = XInternAtom(m_display, "_XKB_RULES_NAMES", False);
+    XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
     return true;
 }
 
@@ -83,31 +125,41 @@ void XkbCoreKeyboard::watchEvents()
     XFlush(m_display);
 }
 
+void XkbCoreKeyboard::loseConnection()
+{
+    // Xlib has given up the connection: the socket stays at its end for good.
+    m_connectionLost = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+}
+
 void XkbCoreKeyboard::readEvents()
 {
-    bool groupChanged = false;
-    while (XPending(m_display) > 0) {
+    bool layoutChanged = false;
+    while (isConnected() && XPending(m_display) > 0) {
         XkbEvent event;
         XNextEvent(m_display, &event.core);
-        if (event.type == m_xkbEventType && event.any.xkb_type == XkbStateNotify &&
-            (event.state.changed & XkbGroupStateMask))
-            groupChanged = true;
+        if (event.type == m_xkbEventType)
+            layoutChanged |=
+                event.any.xkb_type == XkbStateNotify && (event.state.changed & XkbGroupStateMask);
+        else if (event.type == PropertyNotify)
+            layoutChanged |= event.core.xproperty.atom == m_rulesNamesAtom;
     }
-    // One announcement for a burst: listeners read the group in effect, not each step.
-    if (groupChanged)
-        m_groupChanged.emit();
+    // One announcement for a burst: listeners read the layout in effect, not each step.
+    if (layoutChanged)
+        m_layoutChanged.emit();
 }
 
 void XkbCoreKeyboard::readEventsLaterIfQueued()
 {
-    if (XEventsQueued(m_display, QueuedAlready) > 0)
+    if (isConnected() && XEventsQueued(m_display, QueuedAlready) > 0)
         QMetaObject::invokeMethod(
             m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
 }
 
 QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups() const
 {
-    if (!m_display)
+    if (!isConnected())
         return {};
     const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
     if (!keyboard)
@@ -127,7 +179,7 @@ QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups() const
 
 std::optional<int> XkbCoreKeyboard::currentGroup() const
 {
-    if (!m_display)
+    if (!isConnected())
         return std::nullopt;
     XkbStateRec state;
     if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success)
@@ -137,26 +189,23 @@ std::optional<int> XkbCoreKeyboard::currentGroup() const
 
 bool XkbCoreKeyboard::lockGroup(int group)
 {
-    if (!m_display || group < 0 || group >= XkbNumKbdGroups)
+    if (!isConnected() || group < 0 || group >= XkbNumKbdGroups)
         return false;
     const bool sent = XkbLockGroup(m_display, XkbUseCoreKbd, unsigned(group));
     XFlush(m_display);
-    return sent;
+    return sent && isConnected();
 }
 
 QByteArray XkbCoreKeyboard::rulesNames() const
 {
-    const Atom property = XInternAtom(m_display, "_XKB_RULES_NAMES", True);
-    if (property == None)
-        return {};
     Atom type = None;
     int format = 0;
     unsigned long length = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
     // 1024 32-bit units: far more than any keymap's rules, model, layouts and options.
-    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), property, 0, 1024, False,
-                           XA_STRING, &type, &format, &length, &remaining, &data) != Success)
+    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), m_rulesNamesAtom, 0, 1024,
+                           False, XA_STRING, &type, &format, &length, &remaining, &data) != Success)
         return {};
     const std::unique_ptr<unsigned char, XFreeDeleter> owned(data);
     if (type != XA_STRING || format != 8 || !data)

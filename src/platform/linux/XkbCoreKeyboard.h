@@ -16,10 +16,10 @@ namespace korvalen {
 
 // The core keyboard of an X server, reached over a connection of its own, so that it works
 // whatever Qt platform plugin the application runs on: its XKB layout groups, the group in use,
-// locking a group, and the news that the group in use changed.
+// locking a group, and the news that the layout in use may have changed.
 //
-// Without a display, or when the server lacks XKB, the keyboard has no groups and no group in
-// use, and locking fails.
+// Without a display, when the server lacks XKB, or once the server has gone away, the keyboard
+// has no groups and no group in use, and locking fails.
 class XkbCoreKeyboard {
 public:
     struct LayoutGroup {
@@ -33,33 +33,38 @@ public:
     XkbCoreKeyboard& operator=(const XkbCoreKeyboard&) = delete;
     ~XkbCoreKeyboard();
 
-    bool isConnected() const { return m_display != nullptr; }
+    bool isConnected() const { return m_display && !m_connectionLost; }
 
     // The groups of the keymap loaded now, in group order.
     QList<LayoutGroup> layoutGroups() const;
-    // The group in effect now.
+    // The group in effect now, as the server reports it. After a reload with fewer layouts it may
+    // lie past the last group; keys then wrap it into range.
     std::optional<int> currentGroup() const;
     // Asks the server to lock the group; true when the request was sent.
     bool lockGroup(int group);
 
-    // Called from the event loop each time the group in effect changes, whoever changed it.
-    [[nodiscard]] Subscription subscribeToGroupChanges(std::function<void()> handler) const
+    // Called from the event loop each time the group in effect changes, whoever changed it, and
+    // each time the layouts are reloaded, which may put another layout into the group in effect.
+    [[nodiscard]] Subscription subscribeToLayoutChanges(std::function<void()> handler) const
     {
-        return m_groupChanged.connect(std::move(handler));
+        return m_layoutChanged.connect(std::move(handler));
     }
 
 private:
     bool connect(const QByteArray& displayName);
     void watchEvents();
+    void loseConnection();
     void readEvents();
     void readEventsLaterIfQueued();
     QByteArray rulesNames() const;
     std::optional<QString> atomName(unsigned long atom) const;
 
     _XDisplay* m_display = nullptr;
+    bool m_connectionLost = false;
     int m_xkbEventType = 0;
+    unsigned long m_rulesNamesAtom = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    Signal<> m_groupChanged;
+    Signal<> m_layoutChanged;
 };
 
 } // namespace korvalen

@@ -21,7 +21,7 @@ private:
 XkbTextInputSources::XkbTextInputSources(const QByteArray& displayName)
     : m_keyboard(displayName)
     , m_groupChanges(
-          m_keyboard.subscribeToGroupChanges([this] { announceSelectedKeyboardSourceChanged(); }))
+          m_keyboard.subscribeToLayoutChanges([this] { announceSelectedKeyboardSourceChanged(); }))
 {
 }
 
@@ -36,11 +36,13 @@ QList<TextInputSources::Handle> XkbTextInputSources::enabledSources()
 
 TextInputSources::Handle XkbTextInputSources::currentKeyboardSource()
 {
-    const std::optional<int> index = m_keyboard.currentGroup();
+    const std::optional<int> reported = m_keyboard.currentGroup();
     const QList<XkbCoreKeyboard::LayoutGroup> groups = m_keyboard.layoutGroups();
-    if (!index || *index >= groups.size())
+    if (!reported || groups.isEmpty())
         return nullptr;
-    return std::make_shared<const GroupSource>(*index, groups.at(*index));
+    // The layout the keys type with: a group past the last one wraps around, as keys wrap it.
+    const int index = *reported % int(groups.size());
+    return std::make_shared<const GroupSource>(index, groups.at(index));
 }
 
 int XkbTextInputSources::select(const Handle& source)

@@ -2,8 +2,10 @@
 #include "input/InputSourceManager.h"
 #include "support/WaitForSourceChange.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -15,10 +17,17 @@ using namespace korvalen;
 
 namespace {
 
-// The display of the Xvnc server that the test fixture started.
-QByteArray xvncDisplay()
+// Starts or stops an Xvnc server of the given folder with the script of the test fixture.
+bool runXvncFixture(const char* action, const QString& folder)
 {
-    QFile file(QStringLiteral(KORVALEN_XVNC_DIR "/display"));
+    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(KORVALEN_XVNC_FIXTURE),
+                                                      QString::fromLatin1(action), folder}) == 0;
+}
+
+// The display of the Xvnc server started in the folder.
+QByteArray xvncDisplay(const QString& folder = QStringLiteral(KORVALEN_XVNC_DIR))
+{
+    QFile file(folder + QStringLiteral("/display"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll().trimmed();
@@ -149,28 +158,40 @@ TEST_F(XkbTextInputSourcesTest, LayoutThatIsNotLoadedCannotBeSelected)
     EXPECT_EQ(m_otherClient->group(), 0);
 }
 
-TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListing)
+TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListingAndAreAnnounced)
 {
     const QList<InputSource> before = InputSourceManager::selectableKeyboardSources(*m_sources);
     ASSERT_EQ(before.size(), 3);
+    m_otherClient->lockGroup(1);
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
 
     loadLayouts({"-layout", "fr,us", "-variant", "azerty,"});
     EXPECT_EQ(listedIDs(), (QStringList{"xkb:fr(azerty)", "xkb:us"}));
+    ASSERT_TRUE(waitForSourceChange(*m_sources)) << "the locked group now holds another layout";
+    EXPECT_EQ(currentID(), "xkb:us");
 
     // A source listed before the reload names a group that now holds another layout, or none.
     EXPECT_EQ(m_sources->select(before.at(1).raw), XkbTextInputSources::noSuchGroup);
     EXPECT_EQ(m_sources->select(before.at(2).raw), XkbTextInputSources::noSuchGroup);
-    EXPECT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:us")));
+    EXPECT_EQ(m_otherClient->group(), 1);
+}
+
+TEST_F(XkbTextInputSourcesTest, LockedGroupPastTheLastLayoutWrapsAround)
+{
+    m_otherClient->lockGroup(2);
     ASSERT_TRUE(waitForSourceChange(*m_sources));
-    EXPECT_EQ(currentID(), "xkb:us");
+    loadLayouts({"-layout", "fr,us"});
+    EXPECT_EQ(currentID(), "xkb:fr") << "keys type with group 2 % 2";
 }
 
 TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
 {
-    const QByteArray display = qgetenv("DISPLAY");
+    const std::optional<QByteArray> display =
+        qEnvironmentVariableIsSet("DISPLAY") ? std::optional(qgetenv("DISPLAY")) : std::nullopt;
     qunsetenv("DISPLAY");
     XkbTextInputSources sources;
-    qputenv("DISPLAY", display);
+    if (display)
+        qputenv("DISPLAY", *display);
 
     EXPECT_TRUE(sources.enabledSources().isEmpty());
     EXPECT_EQ(sources.currentKeyboardSource(), nullptr);
@@ -179,4 +200,19 @@ TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
 
     XkbTextInputSources unreachable(":4095");
     EXPECT_TRUE(unreachable.enabledSources().isEmpty());
+}
+
+TEST(XkbTextInputSourcesWithoutDisplay, ServerGoingAwayLeavesNoSourcesAndTheProcessRunning)
+{
+    const QTemporaryDir folder;
+    ASSERT_TRUE(runXvncFixture("start", folder.path()));
+    XkbTextInputSources sources(xvncDisplay(folder.path()));
+    ASSERT_FALSE(sources.enabledSources().isEmpty());
+
+    ASSERT_TRUE(runXvncFixture("stop", folder.path()));
+    // The event loop finds the connection at its end; Xlib would end the process here.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sources.enabledSources().isEmpty());
+    EXPECT_EQ(sources.currentKeyboardSource(), nullptr);
+    EXPECT_FALSE(InputSourceManager::select(sources, QStringLiteral("xkb:us")));
 }

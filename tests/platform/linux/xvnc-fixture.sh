@@ -3,13 +3,15 @@
 # start: runs an Xvnc server on a free display and writes its display name (":42") to
 #        <folder>/display and its process id to <folder>/pid once it accepts connections.
 # stop:  ends that server and waits until it is gone.
+# A server left behind by an interrupted run is stopped before a new one starts.
 set -euo pipefail
 action=$1
 folder=$2
 
 start() {
     mkdir -p "$folder"
-    rm -f "$folder/display" "$folder/pid" "$folder/ready"
+    stop
+    rm -f "$folder/display" "$folder/ready"
     mkfifo "$folder/ready"
     local display pid number
     # Away from the low displays that desktop sessions and other tools take.
@@ -45,6 +47,8 @@ stop() {
     local pid
     pid=$(cat "$folder/pid")
     rm -f "$folder/pid" "$folder/display"
+    # The process id may have been reused since (after a reboot, say): end only an Xvnc.
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "Xvnc" ] || return 0
     kill "$pid" 2>/dev/null || return 0
     timeout 10 tail --pid="$pid" -f /dev/null
 }
