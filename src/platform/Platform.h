@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ApplicationBundles.h"
 #include "platform/BrowserScripting.h"
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
@@ -16,6 +17,7 @@ struct Platform {
     std::unique_ptr<TextInputSources> textInputSources;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<BrowserScripting> browserScripting;
+    std::unique_ptr<ApplicationBundles> applicationBundles;
     std::unique_ptr<Clock> clock;
 
     // The platform of the running application. main() installs it before anything else runs;

@@ -1,0 +1,81 @@
+#include "platform/InfoPlist.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <utility>
+
+namespace korvalen {
+
+namespace {
+
+// Real information property lists are at most a few hundred kilobytes; anything far larger is
+// not one, and reading it would only cost memory and time.
+constexpr qint64 maximumFileSize = 4 * 1024 * 1024;
+
+// The text values of the <dict> the reader is on, its other values skipped; none on malformed
+// XML.
+std::optional<QHash<QString, QString>> dictionaryTexts(QXmlStreamReader& reader)
+{
+    QHash<QString, QString> texts;
+    std::optional<QString> pendingKey;
+    while (reader.readNextStartElement()) {
+        if (reader.name() == u"key") {
+            pendingKey = reader.readElementText();
+        }
+        else if (pendingKey && reader.name() == u"string") {
+            texts.insert(*std::exchange(pendingKey, std::nullopt), reader.readElementText());
+        }
+        else {
+            pendingKey.reset();
+            reader.skipCurrentElement();
+        }
+    }
+    if (reader.hasError())
+        return std::nullopt;
+    return texts;
+}
+
+} // namespace
+
+InfoPlist::InfoPlist(QHash<QString, QString> texts)
+    : m_texts(std::move(texts))
+{
+}
+
+std::optional<InfoPlist> InfoPlist::read(const QString& path)
+{
+    QFile file(path);
+    if (file.size() > maximumFileSize || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parse(file.read(maximumFileSize));
+}
+
+std::optional<InfoPlist> InfoPlist::parse(const QByteArray& xml)
+{
+    // <plist version="1.0"><dict>…</dict></plist>
+    QXmlStreamReader reader(xml);
+    if (!reader.readNextStartElement() || reader.name() != u"plist" ||
+        !reader.readNextStartElement() || reader.name() != u"dict")
+        return std::nullopt;
+    auto texts = dictionaryTexts(reader);
+    if (!texts)
+        return std::nullopt;
+    // Whatever follows the dictionary must still be well-formed, as a property list parser
+    // rejects the whole file otherwise.
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.hasError())
+        return std::nullopt;
+    return InfoPlist(std::move(*texts));
+}
+
+std::optional<QString> InfoPlist::text(const QString& key) const
+{
+    const auto found = m_texts.constFind(key);
+    if (found == m_texts.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+} // namespace korvalen
