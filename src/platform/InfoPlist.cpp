@@ -45,10 +45,12 @@ InfoPlist::InfoPlist(QHash<QString, QString> texts)
 
 std::optional<InfoPlist> InfoPlist::read(const QString& path)
 {
+    // Opened before its size is asked, so that the size comes from the open file rather than from
+    // a second walk along the path.
     QFile file(path);
-    if (file.size() > maximumFileSize || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() > maximumFileSize)
         return std::nullopt;
-    return parse(file.read(maximumFileSize));
+    return parse(file.read(file.size()));
 }
 
 std::optional<InfoPlist> InfoPlist::parse(const QByteArray& xml)

@@ -40,18 +40,15 @@ bool InfoPlistApplicationBundles::isApplicationEntry(const QString& entryName) c
 std::optional<ApplicationBundle> InfoPlistApplicationBundles::open(const QString& folder,
                                                                    const QString& entryName) const
 {
-    const QString path = entryPath(folder, entryName);
-    // A bundle is a folder; a file or a dangling link named like one is not.
-    if (!QFileInfo(path).isDir())
+    // A bundle is a folder that describes itself: a file or a folder named like a bundle but
+    // without a readable property list is not one. Reading the list straight away tells both.
+    const auto plist =
+        InfoPlist::read(entryPath(folder, entryName) + QStringLiteral("/Contents/Info.plist"));
+    if (!plist)
         return std::nullopt;
-    ApplicationBundle bundle;
-    // Without a readable property list the bundle has no identifier, so it is not listed.
-    if (const auto plist = InfoPlist::read(path + QStringLiteral("/Contents/Info.plist"))) {
-        bundle.identifier = plist->text(QStringLiteral("CFBundleIdentifier"));
-        bundle.displayName = plist->text(QStringLiteral("CFBundleDisplayName"));
-        bundle.name = plist->text(QStringLiteral("CFBundleName"));
-    }
-    return bundle;
+    return ApplicationBundle{plist->text(QStringLiteral("CFBundleIdentifier")),
+                             plist->text(QStringLiteral("CFBundleDisplayName")),
+                             plist->text(QStringLiteral("CFBundleName"))};
 }
 
 QString InfoPlistApplicationBundles::fallbackName(const QString& entryName) const
