@@ -1,10 +1,10 @@
 # Shared by the scripts in this folder; sourced, never run.
 
 # Debian packages needed to build Korvalen and to run it.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev)
 
 # Debian packages the test suite needs on top of the build.
-TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format)
+TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server)
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 
 #include <memory>
 
@@ -9,6 +10,7 @@ namespace korvalen {
 // One instance of each port, for one operating system (or for tests).
 struct Platform {
     std::unique_ptr<UserDefaults> userDefaults;
+    std::unique_ptr<Workspace> workspace;
 
     // The platform of the running application. main() installs it before anything else runs;
     // the process-wide singletons are built from it.

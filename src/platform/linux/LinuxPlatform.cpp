@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 #include "platform/QSettingsUserDefaults.h"
+#include "platform/linux/X11Workspace.h"
 
 #include <QStandardPaths>
 
@@ -13,6 +14,7 @@ std::unique_ptr<Platform> makeNativePlatform()
     auto platform = std::make_unique<Platform>();
     platform->userDefaults =
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
+    platform->workspace = std::make_unique<X11Workspace>();
     return platform;
 }
 
