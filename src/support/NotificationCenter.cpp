@@ -8,7 +8,10 @@ struct NotificationCenter::Channels {
     QHash<QString, Signal<>> byName;
 };
 
-NotificationCenter::NotificationCenter() : m_channels(std::make_unique<Channels>()) {}
+NotificationCenter::NotificationCenter()
+    : m_channels(std::make_unique<Channels>())
+{
+}
 
 NotificationCenter::~NotificationCenter() = default;
 
