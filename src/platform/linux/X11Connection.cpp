@@ -22,20 +22,26 @@ namespace {
 constexpr long maximumListLength = 1L << 16;
 constexpr long maximumTextLength = 1L << 14;
 
-// Xlib has one error handler per process. Ours deals with errors on our own connections and
-// passes all others to whichever handler was installed before it, so other X code in the process
-// (Qt's, a toolkit's) keeps its behaviour.
+// Xlib has one error handler and one I/O error handler per process. Ours deal with our own
+// connections and pass everything else to the handlers installed before them, so other X code in
+// the process (Qt's, a toolkit's) keeps its behaviour.
 std::vector<Display*>& ownDisplays()
 {
     static std::vector<Display*> displays;
     return displays;
 }
 
+bool isOwnDisplay(Display* display)
+{
+    return std::find(ownDisplays().begin(), ownDisplays().end(), display) != ownDisplays().end();
+}
+
 XErrorHandler previousErrorHandler = nullptr;
+XIOErrorHandler previousIOErrorHandler = nullptr;
 
 int handleError(Display* display, XErrorEvent* error)
 {
-    if (std::find(ownDisplays().begin(), ownDisplays().end(), display) == ownDisplays().end())
+    if (!isOwnDisplay(display))
         return previousErrorHandler ? previousErrorHandler(display, error) : 0;
     // A window can be destroyed at any moment after another client listed it; reading it then
     // fails with BadWindow, which is part of normal operation.
@@ -48,10 +54,20 @@ int handleError(Display* display, XErrorEvent* error)
     return 0;
 }
 
-void installErrorHandler()
+// Xlib's own handler reports the loss and ends the process. For our connections, returning lets
+// Xlib go on to the connection's exit handler, which marks it lost instead.
+int handleIOError(Display* display)
+{
+    if (!isOwnDisplay(display) && previousIOErrorHandler)
+        return previousIOErrorHandler(display);
+    return 0;
+}
+
+void installErrorHandlers()
 {
     static const bool installed = [] {
         previousErrorHandler = XSetErrorHandler(handleError);
+        previousIOErrorHandler = XSetIOErrorHandler(handleIOError);
         return true;
     }();
     Q_UNUSED(installed);
@@ -64,10 +80,10 @@ X11Connection::X11Connection(const QByteArray& displayName)
     m_display = XOpenDisplay(displayName.isEmpty() ? nullptr : displayName.constData());
     if (!m_display)
         return;
-    installErrorHandler();
+    installErrorHandlers();
     ownDisplays().push_back(m_display);
-    // Without this Xlib ends the process when the server goes away; instead the connection is
-    // marked lost and closed at the next opportunity.
+    // Called after the I/O error handler when the server goes away: instead of ending the process
+    // (Xlib's default), the connection is marked lost and closed at the next opportunity.
     XSetIOErrorExitHandler(
         m_display, [](Display*, void* lost) { *static_cast<bool*>(lost) = true; },
         &m_connectionLost);
