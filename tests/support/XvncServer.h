@@ -1,29 +1,34 @@
 #pragma once
 
 #include <QByteArray>
-#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
 
 namespace korvalen::testing {
 
-// TigerVNC's Xvnc on a display number of its own choosing, for tests that need a real X server
-// (one whose keyboard groups can be changed, unlike Xvfb's). It listens on neither TCP nor a VNC
-// port. Stopped when destroyed.
+// An Xvnc server run with the test fixture script (tests/platform/linux/xvnc-fixture.sh), with
+// which CTest also starts the one server that the X11 tests of that folder share.
 class XvncServer {
 public:
-    XvncServer();
+    // The display of the server that the script started in the folder; empty when none runs.
+    static QByteArray displayStartedIn(const QString& folder);
+
+    // Starts a server of the test's own, for a test that ends it. Stopped when destroyed.
+    explicit XvncServer(const QString& fixtureScript);
     ~XvncServer();
     XvncServer(const XvncServer&) = delete;
     XvncServer& operator=(const XvncServer&) = delete;
 
-    // Waits until the server accepts connections; false when it did not start.
-    bool waitUntilReady();
-    // The display to connect to, e.g. ":3"; empty until ready.
+    // The display to connect to, e.g. ":42"; empty when the server did not start.
     const QByteArray& displayName() const { return m_displayName; }
     // Ends the server, as when an X session ends under its clients.
     void stop();
 
 private:
-    QProcess m_process;
+    bool run(const QString& action) const;
+
+    QString m_fixtureScript;
+    QTemporaryDir m_folder;
     QByteArray m_displayName;
 };
 

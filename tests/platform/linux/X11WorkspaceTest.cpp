@@ -54,21 +54,30 @@ class X11WorkspaceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.waitUntilReady());
-        windowManager.emplace(server.displayName());
+        connect(XvncServer::displayStartedIn(QStringLiteral(KORVALEN_XVNC_DIR)));
+    }
+
+    // Plays the window manager on the display, which the workspaces made next will show.
+    void connect(const QByteArray& display)
+    {
+        ASSERT_FALSE(display.isEmpty()) << "no Xvnc server";
+        m_display = display;
+        windowManager.emplace(display);
         ASSERT_TRUE(windowManager->isConnected());
     }
 
     std::unique_ptr<X11Workspace> makeWorkspace() const
     {
         return std::make_unique<X11Workspace>(
-            server.displayName(),
+            m_display,
             ApplicationResolver({folders.path(QStringLiteral("applications"))}, QString()));
     }
 
-    XvncServer server;
     std::optional<FakeWindowManager> windowManager;
     TemporaryApplicationFolders folders;
+
+private:
+    QByteArray m_display;
 };
 
 RunningApplication application(
@@ -166,6 +175,8 @@ TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
 
 TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)
 {
+    XvncServer server{QStringLiteral(KORVALEN_XVNC_FIXTURE)};
+    ASSERT_NO_FATAL_FAILURE(connect(server.displayName()));
     FakeWindowManager& wm = *windowManager;
     const auto editor = wm.createWindow("editor", "Editor");
     wm.setClientList({editor});
