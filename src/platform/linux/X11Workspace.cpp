@@ -29,8 +29,9 @@ X11Workspace::X11Workspace(const QByteArray& displayName, ApplicationResolver re
     });
     m_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],
                atoms[5], atoms[6], atoms[7], atoms[8]};
-    m_frontmost = applicationOfActiveWindow();
+    // Watching before the first read: a change in between is then noticed, not lost.
     m_connection->watchRootProperty(m_atoms.activeWindow, [this] { updateFrontmostApplication(); });
+    m_frontmost = applicationOfActiveWindow();
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() const
