@@ -4,16 +4,11 @@ namespace korvalen {
 
 namespace {
 
-const QString desktopSuffix = QStringLiteral(".desktop");
-
 // _KDE_NET_WM_DESKTOP_FILE names a desktop entry; most applications write its ID without the
 // suffix, some with it, a few as a path.
 QString applicationIDOfDesktopFile(const QString& desktopFile)
 {
-    QString applicationID = desktopFile.sliced(desktopFile.lastIndexOf(u'/') + 1);
-    if (applicationID.endsWith(desktopSuffix))
-        applicationID.chop(desktopSuffix.size());
-    return applicationID;
+    return DesktopEntry::applicationIDOf(desktopFile.sliced(desktopFile.lastIndexOf(u'/') + 1));
 }
 
 } // namespace

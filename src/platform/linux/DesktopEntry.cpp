@@ -100,10 +100,13 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString& path, const QStrin
     auto entries = mainGroupEntries(QString::fromUtf8(file.read(maximumFileSize)));
     if (!entries)
         return std::nullopt;
-    QString applicationID = desktopFileID;
-    if (applicationID.endsWith(QStringLiteral(".desktop")))
-        applicationID.chop(8);
-    return DesktopEntry(path, std::move(applicationID), std::move(*entries));
+    return DesktopEntry(path, applicationIDOf(desktopFileID), std::move(*entries));
+}
+
+QString DesktopEntry::applicationIDOf(const QString& desktopFileID)
+{
+    return desktopFileID.endsWith(fileSuffix) ? desktopFileID.chopped(fileSuffix.size())
+                                              : desktopFileID;
 }
 
 QString DesktopEntry::messagesLocale()

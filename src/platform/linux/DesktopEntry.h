@@ -12,6 +12,11 @@ namespace korvalen {
 // identify themselves.
 class DesktopEntry {
 public:
+    // The ending of desktop entry file names.
+    static inline const QString fileSuffix = QStringLiteral(".desktop");
+    // The application ID of a desktop-file ID: the ID without ".desktop".
+    static QString applicationIDOf(const QString& desktopFileID);
+
     // Reads the file with the given desktop-file ID (its path below an "applications" folder with
     // "/" replaced by "-"). None when the file cannot be read, is too large to be a desktop entry,
     // or has no main group. Lines that are not entries are skipped, as are repeated keys after

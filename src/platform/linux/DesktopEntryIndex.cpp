@@ -11,8 +11,6 @@ namespace korvalen {
 
 namespace {
 
-const QString desktopSuffix = QStringLiteral(".desktop");
-
 QDateTime modificationTime(const QString& folder)
 {
     const QFileInfo info(folder);
@@ -49,7 +47,7 @@ void DesktopEntryIndex::readFolder(const QString& folder, QSet<QString>& takenID
         const QFileInfo info = it.nextFileInfo();
         if (info.isDir())
             m_folderTimes.insert(info.filePath(), info.lastModified());
-        else if (info.fileName().endsWith(desktopSuffix))
+        else if (info.fileName().endsWith(DesktopEntry::fileSuffix))
             relativePaths << info.filePath().sliced(folder.size() + 1);
     }
     // The listing order is the file system's; sorting makes the winner among entries with the

@@ -95,21 +95,6 @@ TEST_F(DesktopEntryTest, FilesThatAreNotDesktopEntriesAreRejected)
     EXPECT_EQ(bare->value(QStringLiteral("Name")), std::nullopt);
 }
 
-TEST_F(DesktopEntryTest, MessagesLocaleComesFromTheFirstVariableSet)
-{
-    const auto saved = [](const char* name) { return qgetenv(name); };
-    const QByteArray all = saved("LC_ALL"), messages = saved("LC_MESSAGES"), lang = saved("LANG");
-    qputenv("LC_ALL", "");
-    qputenv("LC_MESSAGES", "de_AT.UTF-8");
-    qputenv("LANG", "fr_FR.UTF-8");
-    EXPECT_EQ(DesktopEntry::messagesLocale(), QStringLiteral("de_AT.UTF-8"));
-    qputenv("LC_ALL", "pt_BR.UTF-8");
-    EXPECT_EQ(DesktopEntry::messagesLocale(), QStringLiteral("pt_BR.UTF-8"));
-    qputenv("LC_ALL", all);
-    qputenv("LC_MESSAGES", messages);
-    qputenv("LANG", lang);
-}
-
 TEST_F(DesktopEntryTest, IndexKeepsTheFirstEntryOfEachDesktopFileID)
 {
     folders.writeApplication(QStringLiteral("home/applications/editor.desktop"), "Home Editor");
