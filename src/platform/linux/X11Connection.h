@@ -43,8 +43,9 @@ public:
     // another type or the window is gone. Lists of texts keep their separating zero characters.
     std::optional<QString> textProperty(Window window, Atom property);
 
-    // Calls `changed` after every change of the property on the root window, and once when the
-    // connection is lost. Replaces any earlier watch.
+    // Calls `changed` after changes of the property on the root window (once for changes that
+    // arrive together: the property then holds the latest value), and once when the connection is
+    // lost. Replaces any earlier watch.
     void watchRootProperty(Atom property, std::function<void()> changed);
 
 private:
