@@ -6,7 +6,7 @@
 
 namespace korvalen::testing {
 
-// An Xvnc server run with the test fixture script (tests/platform/linux/xvnc-fixture.sh), with
+// An Xvnc server run with the test fixture script (tests/support/xvnc-fixture.sh), with
 // which CTest also starts the one server that the X11 tests of that folder share.
 class XvncServer {
 public:
