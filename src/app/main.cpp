@@ -1,11 +1,34 @@
 #include "app/Localized.h"
+#include "enforcement/EnforcementController.h"
 #include "platform/Platform.h"
 #include "rules/RuleStore.h"
+#include "usage/UsageBaselineTracker.h"
+#include "website/WebsiteWatcher.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 using namespace korvalen;
+
+namespace {
+
+// One line for whoever started Korvalen from a terminal: what it found and where it writes.
+void reportStart(const RuleStore& store)
+{
+    const auto orNone = [](const std::optional<QString>& text) {
+        return text.value_or(QStringLiteral("none"));
+    };
+    QTextStream(stdout) << "Korvalen is running with " << store.rules().size()
+                        << " application rules and " << store.websiteRules().size()
+                        << " website rules; default input source "
+                        << orNone(store.defaultSourceID()) << " ("
+                        << rawValue(store.globalFallbackMode()) << "), switch by application "
+                        << (store.isAutoSwitchEnabled() ? "on" : "off") << ", interface language "
+                        << resolveCurrentLocalization().languageCode
+                        << ". Log: " << EnforcementLog::defaultPath << Qt::endl;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -14,19 +37,16 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Korvalen"));
 
     Platform::install(makeNativePlatform());
-    const RuleStore& store = RuleStore::shared();
+    Platform& platform = Platform::shared();
+    RuleStore& store = RuleStore::shared();
 
-    const auto orNone = [](const std::optional<QString>& text) {
-        return text.value_or(QStringLiteral("none"));
-    };
-    QTextStream out(stdout);
-    out << "Korvalen loaded " << store.rules().size() << " application rules and "
-        << store.websiteRules().size() << " website rules\n"
-        << "default input source: " << orNone(store.defaultSourceID()) << " ("
-        << orNone(store.defaultSourceDisplayName()) << ")\n"
-        << "fallback mode: " << rawValue(store.globalFallbackMode()) << "\n"
-        << "switch by application: " << (store.isAutoSwitchEnabled() ? "on" : "off") << "\n"
-        << "interface language: " << resolveCurrentLocalization().languageCode
-        << " (chosen: " << orNone(store.languageOverride()) << ")\n";
-    return 0;
+    const EnforcementLog log(EnforcementLog::defaultPath, *platform.clock);
+    EnforcementController enforcement(store, WebsiteWatcher::shared(), *platform.textInputSources,
+                                      *platform.workspace, NotificationCenter::defaultCenter(),
+                                      log);
+    enforcement.start();
+    UsageBaselineTracker::shared().start();
+
+    reportStart(store);
+    return QCoreApplication::exec();
 }

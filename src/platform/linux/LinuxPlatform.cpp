@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/QSettingsUserDefaults.h"
 #include "platform/linux/ChromiumDevTools.h"
+#include "platform/linux/X11Workspace.h"
 #include "platform/linux/XkbTextInputSources.h"
 
 #include <QStandardPaths>
@@ -15,6 +16,7 @@ std::unique_ptr<Platform> makeNativePlatform()
     auto platform = std::make_unique<Platform>();
     platform->userDefaults =
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
+    platform->workspace = std::make_unique<X11Workspace>();
     platform->textInputSources = std::make_unique<XkbTextInputSources>();
     platform->browserScripting = ChromiumDevTools::forCurrentUser();
     platform->clock = std::make_unique<SystemClock>();

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/Workspace.h"
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace korvalen {
+
+// What a window says about the application it belongs to; empty texts where it says nothing.
+struct WindowApplicationHints {
+    QString gtkApplicationID; // _GTK_APPLICATION_ID
+    QString kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
+    QString wmClassInstance;  // WM_CLASS, first part
+    QString wmClassName;      // WM_CLASS, second part: the class
+};
+
+// Tells which application a window belongs to: its identifier, name and desktop entry, the
+// identifier being, first that applies, the GTK application ID, the KDE desktop file, the desktop
+// entry whose StartupWMClass is the WM_CLASS instance or class, the desktop entry named after the
+// instance or class (as written, then in lower case), or else the class itself.
+//
+// Desktop entries are read on first use and read again once their folders have changed, so an
+// application installed while we run is recognised.
+class ApplicationResolver {
+public:
+    // Entries from the given folders (most important first); names for the given locale.
+    ApplicationResolver(QStringList applicationFolders, QString locale);
+    // Entries from the XDG data directories; names for the user's locale.
+    static ApplicationResolver forCurrentUser();
+
+    // The application with its name and desktop entry path; the activation policy is left to the
+    // caller. No identifier when the window gives no hint at all.
+    RunningApplication applicationForWindow(const WindowApplicationHints& hints) const;
+
+    // The desktop entry path of an application identifier, or none.
+    std::optional<QString> pathForApplication(const QString& applicationID) const;
+
+private:
+    const DesktopEntryIndex& index() const;
+    const DesktopEntry* entryForWMClass(const WindowApplicationHints& hints) const;
+
+    QStringList m_applicationFolders;
+    QString m_locale;
+    mutable std::optional<DesktopEntryIndex> m_index; // a cache, refreshed by index()
+};
+
+} // namespace korvalen

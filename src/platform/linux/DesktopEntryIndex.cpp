@@ -1,0 +1,98 @@
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace korvalen {
+
+namespace {
+
+QDateTime modificationTime(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() ? info.lastModified() : QDateTime();
+}
+
+} // namespace
+
+QStringList DesktopEntryIndex::applicationFolders()
+{
+    // Qt reads the XDG variables afresh on every call and applies the specification's defaults.
+    return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+}
+
+DesktopEntryIndex::DesktopEntryIndex(const QStringList& folders)
+{
+    QStringList cleanFolders;
+    for (const QString& folder : folders)
+        cleanFolders << QDir::cleanPath(folder);
+    cleanFolders.removeDuplicates();
+    QSet<QString> takenIDs;
+    for (const QString& folder : std::as_const(cleanFolders))
+        readFolder(folder, takenIDs);
+}
+
+void DesktopEntryIndex::readFolder(const QString& folder, QSet<QString>& takenIDs)
+{
+    m_folderTimes.insert(folder, modificationTime(folder));
+
+    QStringList relativePaths;
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        if (info.isDir())
+            m_folderTimes.insert(info.filePath(), info.lastModified());
+        else if (info.fileName().endsWith(DesktopEntry::fileSuffix))
+            relativePaths << info.filePath().sliced(folder.size() + 1);
+    }
+    // The listing order is the file system's; sorting makes the winner among entries with the
+    // same StartupWMClass the same on every run.
+    std::sort(relativePaths.begin(), relativePaths.end());
+
+    for (const QString& relativePath : std::as_const(relativePaths)) {
+        QString desktopFileID = relativePath;
+        desktopFileID.replace(u'/', u'-');
+        if (takenIDs.contains(desktopFileID))
+            continue;
+        takenIDs.insert(desktopFileID);
+
+        auto entry = DesktopEntry::read(folder + u'/' + relativePath, desktopFileID);
+        if (!entry || entry->value(QStringLiteral("Type")) != QStringLiteral("Application") ||
+            entry->value(QStringLiteral("Hidden")) == QStringLiteral("true"))
+            continue;
+        const qsizetype index = qsizetype(m_entries.size());
+        m_byApplicationID.insert(entry->applicationID(), index);
+        const QString wmClass = entry->value(QStringLiteral("StartupWMClass")).value_or(QString());
+        if (!wmClass.isEmpty() && !m_byStartupWMClass.contains(wmClass))
+            m_byStartupWMClass.insert(wmClass, index);
+        m_entries.push_back(std::move(*entry));
+    }
+}
+
+const DesktopEntry* DesktopEntryIndex::entryForApplicationID(const QString& applicationID) const
+{
+    const auto found = m_byApplicationID.constFind(applicationID);
+    return found == m_byApplicationID.constEnd() ? nullptr : &m_entries[size_t(*found)];
+}
+
+const DesktopEntry* DesktopEntryIndex::entryForStartupWMClass(const QString& wmClass) const
+{
+    const auto found = m_byStartupWMClass.constFind(wmClass);
+    return found == m_byStartupWMClass.constEnd() ? nullptr : &m_entries[size_t(*found)];
+}
+
+bool DesktopEntryIndex::isCurrent() const
+{
+    for (auto it = m_folderTimes.constBegin(); it != m_folderTimes.constEnd(); ++it) {
+        if (modificationTime(it.key()) != it.value())
+            return false;
+    }
+    return true;
+}
+
+} // namespace korvalen

@@ -1,0 +1,206 @@
+#include "platform/linux/X11Workspace.h"
+
+#include "TemporaryApplicationFolders.h"
+#include "support/FakeWindowManager.h"
+#include "support/RunningApplicationPrinter.h"
+#include "support/XvncServer.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+using korvalen::testing::FakeWindowManager;
+using korvalen::testing::TemporaryApplicationFolders;
+using korvalen::testing::XvncServer;
+
+namespace {
+
+using Frontmost = std::optional<QString>;
+
+// The frontmost application's identifier at each announced activation.
+class ActivationRecorder {
+public:
+    explicit ActivationRecorder(const Workspace& workspace)
+        : m_subscription(workspace.subscribeToActivations([this, &workspace] {
+            seen.append(workspace.frontmostBundleID());
+            m_loop.quit();
+        }))
+    {
+    }
+
+    // Runs the event loop until `count` activations have been announced, for at most 10 s.
+    bool waitForActivations(qsizetype count)
+    {
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        QObject::connect(&timeout, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        timeout.start(10'000);
+        while (seen.size() < count && timeout.isActive())
+            m_loop.exec();
+        return seen.size() >= count;
+    }
+
+    QList<Frontmost> seen;
+
+private:
+    QEventLoop m_loop;
+    Subscription m_subscription;
+};
+
+class X11WorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connect(XvncServer::displayStartedIn(QStringLiteral(KORVALEN_XVNC_DIR)));
+    }
+
+    // Plays the window manager on the display, which the workspaces made next will show.
+    void connect(const QByteArray& display)
+    {
+        ASSERT_FALSE(display.isEmpty()) << "no Xvnc server";
+        m_display = display;
+        windowManager.emplace(display);
+        ASSERT_TRUE(windowManager->isConnected());
+    }
+
+    std::unique_ptr<X11Workspace> makeWorkspace() const
+    {
+        return std::make_unique<X11Workspace>(
+            m_display,
+            ApplicationResolver({folders.path(QStringLiteral("applications"))}, QString()));
+    }
+
+    std::optional<FakeWindowManager> windowManager;
+    TemporaryApplicationFolders folders;
+
+private:
+    QByteArray m_display;
+};
+
+RunningApplication application(
+    const char* id, const char* name, const QString& path = {},
+    RunningApplication::ActivationPolicy policy = RunningApplication::ActivationPolicy::regular)
+{
+    return {QString::fromUtf8(id), QString::fromUtf8(name), path, policy};
+}
+
+} // namespace
+
+TEST_F(X11WorkspaceTest, ActivationIsAnnouncedWhenTheActiveWindowBelongsToAnotherApplication)
+{
+    FakeWindowManager& wm = *windowManager;
+    const auto editor = wm.createWindow("editor", "Editor");
+    const auto secondEditor = wm.createWindow("editor", "Editor");
+    const auto terminal = wm.createWindow("terminal", "Terminal");
+    wm.setClientList({editor, secondEditor, terminal});
+    wm.activate(editor);
+
+    const auto workspace = makeWorkspace();
+    EXPECT_EQ(workspace->frontmostApplication(), application("Editor", "Editor"));
+    ActivationRecorder activations(*workspace);
+
+    // Focus moving within one application is no activation; give it the chance to be handled on
+    // its own before the next change.
+    wm.activate(secondEditor);
+    QCoreApplication::processEvents();
+    wm.activate(terminal);
+    ASSERT_TRUE(activations.waitForActivations(1));
+    wm.activate(editor);
+    ASSERT_TRUE(activations.waitForActivations(2));
+    EXPECT_EQ(activations.seen,
+              QList<Frontmost>({QStringLiteral("Terminal"), QStringLiteral("Editor")}));
+
+    // No active window (the desktop was clicked, or the window manager went away) is a change
+    // too, and a further "none" is not.
+    wm.removeActiveWindow();
+    ASSERT_TRUE(activations.waitForActivations(3));
+    EXPECT_EQ(workspace->frontmostApplication(), std::nullopt);
+    wm.activate(0);
+    QCoreApplication::processEvents();
+    wm.activate(terminal);
+    ASSERT_TRUE(activations.waitForActivations(4));
+    EXPECT_EQ(activations.seen,
+              QList<Frontmost>({QStringLiteral("Terminal"), QStringLiteral("Editor"), std::nullopt,
+                                QStringLiteral("Terminal")}));
+}
+
+TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
+{
+    const QString files =
+        folders.writeApplication(QStringLiteral("applications/org.example.Files.desktop"), "Files");
+    const QString viewer = folders.writeApplication(
+        QStringLiteral("applications/org.example.Viewer.desktop"), "Viewer");
+    const QString paint =
+        folders.writeApplication(QStringLiteral("applications/org.example.Paint.desktop"), "Paint",
+                                 "StartupWMClass=paint\n");
+
+    FakeWindowManager& wm = *windowManager;
+    const auto filesWindow = wm.createWindow("org.example.Files", "Org.example.Files");
+    wm.setText(filesWindow, "_GTK_APPLICATION_ID", "org.example.Files");
+    const auto viewerWindow = wm.createWindow("viewer", "viewer");
+    wm.setText(viewerWindow, "_KDE_NET_WM_DESKTOP_FILE", "org.example.Viewer");
+    // A palette kept out of the task list comes first; the main window makes Paint regular.
+    const auto palette = wm.createWindow("paint", "Paint");
+    wm.setAtoms(palette, "_NET_WM_STATE", {"_NET_WM_STATE_SKIP_TASKBAR"});
+    const auto paintWindow = wm.createWindow("paint", "Paint");
+    wm.setAtoms(paintWindow, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_NORMAL"});
+    const auto panel = wm.createWindow("panel", "Panel");
+    wm.setAtoms(panel, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DOCK"});
+    const auto desktop = wm.createWindow("desktop", "Desktop");
+    wm.setAtoms(desktop, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
+    const auto cafe = wm.createWindow("caf\xe9", "Caf\xe9"); // WM_CLASS is Latin-1
+    const auto anonymous = wm.createWindow({}, {});
+    // The window manager has not yet taken a closed window off its list.
+    const auto closed = wm.createWindow("closed", "Closed");
+    wm.destroyWindow(closed);
+    wm.setClientList(
+        {filesWindow, closed, viewerWindow, palette, paintWindow, panel, desktop, cafe, anonymous});
+    wm.activate(paintWindow);
+
+    const auto workspace = makeWorkspace();
+    const auto accessory = RunningApplication::ActivationPolicy::accessory;
+    EXPECT_EQ(workspace->runningApplications(),
+              QList<RunningApplication>({application("org.example.Files", "Files", files),
+                                         application("org.example.Viewer", "Viewer", viewer),
+                                         application("org.example.Paint", "Paint", paint),
+                                         application("Panel", "Panel", {}, accessory),
+                                         application("Desktop", "Desktop", {}, accessory),
+                                         application("Café", "Café")}));
+    EXPECT_EQ(workspace->frontmostApplication(), application("org.example.Paint", "Paint", paint));
+    EXPECT_EQ(workspace->pathForApplication(QStringLiteral("org.example.Viewer")), viewer);
+}
+
+TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)
+{
+    XvncServer server{QStringLiteral(KORVALEN_XVNC_FIXTURE)};
+    ASSERT_NO_FATAL_FAILURE(connect(server.displayName()));
+    FakeWindowManager& wm = *windowManager;
+    const auto editor = wm.createWindow("editor", "Editor");
+    wm.setClientList({editor});
+    wm.activate(editor);
+    const auto workspace = makeWorkspace();
+    ActivationRecorder activations(*workspace);
+    ASSERT_EQ(workspace->frontmostBundleID(), QStringLiteral("Editor"));
+
+    windowManager.reset();
+    server.stop();
+    ASSERT_TRUE(activations.waitForActivations(1));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({std::nullopt}));
+    EXPECT_EQ(workspace->runningApplications(), QList<RunningApplication>());
+}
+
+TEST(X11WorkspaceWithoutDisplay, NothingRunsButInstalledApplicationsAreFound)
+{
+    TemporaryApplicationFolders folders;
+    const QString editor =
+        folders.writeApplication(QStringLiteral("applications/editor.desktop"), "Editor");
+    const X11Workspace workspace(
+        ":99999", ApplicationResolver({folders.path(QStringLiteral("applications"))}, QString()));
+    EXPECT_EQ(workspace.frontmostApplication(), std::nullopt);
+    EXPECT_EQ(workspace.runningApplications(), QList<RunningApplication>());
+    EXPECT_EQ(workspace.pathForApplication(QStringLiteral("editor")), editor);
+    EXPECT_EQ(workspace.pathForApplication(QStringLiteral("missing")), std::nullopt);
+}
