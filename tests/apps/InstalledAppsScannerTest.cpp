@@ -3,19 +3,12 @@
 #include "platform/sim/SimWorkspace.h"
 
 #include "AppBundleFolders.h"
+#include "support/InstalledAppPrinter.h"
 
 #include <QFile>
 #include <QHash>
 
 #include <gtest/gtest.h>
-
-namespace korvalen {
-void PrintTo(const InstalledApp& app, std::ostream* out)
-{
-    *out << '{' << app.bundleID.toStdString() << ", \"" << app.displayName.toStdString() << "\", "
-         << app.bundlePath.toStdString() << '}';
-}
-} // namespace korvalen
 
 using namespace korvalen;
 using korvalen::testing::AppBundleFolders;
@@ -113,11 +106,11 @@ TEST_F(InstalledAppsScannerTest, OnlyBundlesDirectlyInsideNamedDotAppWithAnIdent
     disk.writeApp(QStringLiteral("Applications/Empty Identifier.app"), "");
     disk.write(QStringLiteral("Applications/Broken.app/Contents/Info.plist"),
                "<plist><dict><key>CFBundleIdentifier</key><string>com.example.broken");
-    QFile::link(disk.path(QStringLiteral("Applications/Loop.app")),
-                disk.path(QStringLiteral("Applications/Loop.app")));
+    ASSERT_TRUE(QFile::link(disk.path(QStringLiteral("Applications/Loop.app")),
+                            disk.path(QStringLiteral("Applications/Loop.app"))));
     disk.writeApp(QStringLiteral("elsewhere/Linked.app"), "com.example.linked");
-    QFile::link(disk.path(QStringLiteral("elsewhere/Linked.app")),
-                disk.path(QStringLiteral("Applications/Linked.app")));
+    ASSERT_TRUE(QFile::link(disk.path(QStringLiteral("elsewhere/Linked.app")),
+                            disk.path(QStringLiteral("Applications/Linked.app"))));
 
     const QList<InstalledApp> expected{
         {QStringLiteral("com.example.hidden"), QStringLiteral(".Hidden Helper"),

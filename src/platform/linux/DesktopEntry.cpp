@@ -103,6 +103,11 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString& path, const QStrin
     return DesktopEntry(path, applicationIDOf(desktopFileID), std::move(*entries));
 }
 
+QString DesktopEntry::desktopFileIDOf(const QString& relativePath)
+{
+    return QString(relativePath).replace(u'/', u'-');
+}
+
 QString DesktopEntry::applicationIDOf(const QString& desktopFileID)
 {
     return desktopFileID.endsWith(fileSuffix) ? desktopFileID.chopped(fileSuffix.size())

@@ -14,6 +14,9 @@ class DesktopEntry {
 public:
     // The ending of desktop entry file names.
     static inline const QString fileSuffix = QStringLiteral(".desktop");
+    // The desktop-file ID of a file's path below an "applications" folder: the path with "/"
+    // replaced by "-", so "kde4/konsole.desktop" gives "kde4-konsole.desktop".
+    static QString desktopFileIDOf(const QString& relativePath);
     // The application ID of a desktop-file ID: the ID without ".desktop".
     static QString applicationIDOf(const QString& desktopFileID);
 

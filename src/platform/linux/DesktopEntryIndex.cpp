@@ -55,8 +55,7 @@ void DesktopEntryIndex::readFolder(const QString& folder, QSet<QString>& takenID
     std::sort(relativePaths.begin(), relativePaths.end());
 
     for (const QString& relativePath : std::as_const(relativePaths)) {
-        QString desktopFileID = relativePath;
-        desktopFileID.replace(u'/', u'-');
+        const QString desktopFileID = DesktopEntry::desktopFileIDOf(relativePath);
         if (takenIDs.contains(desktopFileID))
             continue;
         takenIDs.insert(desktopFileID);

@@ -1,6 +1,8 @@
 #include "platform/Platform.h"
 #include "platform/QSettingsUserDefaults.h"
 #include "platform/linux/ChromiumDevTools.h"
+#include "platform/linux/DesktopEntryApplicationBundles.h"
+#include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XkbTextInputSources.h"
 
@@ -19,6 +21,8 @@ std::unique_ptr<Platform> makeNativePlatform()
     platform->workspace = std::make_unique<X11Workspace>();
     platform->textInputSources = std::make_unique<XkbTextInputSources>();
     platform->browserScripting = ChromiumDevTools::forCurrentUser();
+    platform->applicationBundles =
+        std::make_unique<DesktopEntryApplicationBundles>(DesktopEntryIndex::applicationFolders());
     platform->clock = std::make_unique<SystemClock>();
     return platform;
 }
