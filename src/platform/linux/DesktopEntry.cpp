@@ -94,10 +94,12 @@ DesktopEntry::DesktopEntry(QString path, QString applicationID, QHash<QString, Q
 
 std::optional<DesktopEntry> DesktopEntry::read(const QString& path, const QString& desktopFileID)
 {
+    // The size comes from the open file rather than from a second walk along the path, and the
+    // read asks for exactly that much: the application pickers read thousands of entries at once.
     QFile file(path);
-    if (file.size() > maximumFileSize || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() > maximumFileSize)
         return std::nullopt;
-    auto entries = mainGroupEntries(QString::fromUtf8(file.read(maximumFileSize)));
+    auto entries = mainGroupEntries(QString::fromUtf8(file.read(file.size())));
     if (!entries)
         return std::nullopt;
     return DesktopEntry(path, applicationIDOf(desktopFileID), std::move(*entries));
