@@ -48,7 +48,7 @@ QList<InstalledApp> scan(const ApplicationBundles& bundles)
                 continue;
             const std::optional<ApplicationBundle> bundle = bundles.open(folder, entryName);
             // The first copy of an identifier wins before its name is looked at, so a later copy
-            // under another name is dropped too.
+            // under another name is dropped too; a hidden copy wins as well, and hides the rest.
             if (!bundle || !takeIdentifier(taken, bundle->identifier) || bundle->isHidden)
                 continue;
             apps.append(InstalledApp{*bundle->identifier, displayName(bundles, *bundle, entryName),
