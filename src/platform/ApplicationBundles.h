@@ -16,8 +16,6 @@ struct ApplicationBundle {
     // The entry claims its identifier, so copies in later folders stay hidden, but asks not to be
     // offered itself (a desktop entry the user or the system has hidden).
     bool isHidden = false;
-
-    friend bool operator==(const ApplicationBundle&, const ApplicationBundle&) = default;
 };
 
 // The installed applications as the file system holds them: the folders to look in, which of a

@@ -2,6 +2,7 @@
 
 #include "platform/linux/DesktopEntry.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -24,20 +25,24 @@ bool isShown(const DesktopEntry& entry)
 
 } // namespace
 
-DesktopEntryApplicationBundles::DesktopEntryApplicationBundles(QStringList folders)
-    : m_folders(std::move(folders))
+DesktopEntryApplicationBundles::DesktopEntryApplicationBundles(const QStringList& folders)
 {
+    // $XDG_DATA_DIRS may name a folder twice, or with a trailing "/".
+    for (const QString& folder : folders)
+        m_folders << QDir::cleanPath(folder);
+    m_folders.removeDuplicates();
 }
 
 std::optional<QStringList> DesktopEntryApplicationBundles::entryNames(const QString& folder) const
 {
-    if (!QFileInfo(folder).isDir())
+    const QString cleanFolder = QDir::cleanPath(folder);
+    if (!QFileInfo(cleanFolder).isDir())
         return std::nullopt;
     // Links to folders are not followed, so a link loop ends the walk rather than repeating it.
     QStringList relativePaths;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(cleanFolder, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
-        relativePaths << it.next().sliced(folder.size() + 1);
+        relativePaths << it.next().sliced(cleanFolder.size() + 1);
     // "a/b.desktop" and "a-b.desktop" have one ID; sorting makes the same one win on every run,
     // the one the workspace finds too.
     relativePaths.sort();

@@ -18,7 +18,8 @@ namespace korvalen {
 // workspace looks applications up.
 class DesktopEntryApplicationBundles final : public ApplicationBundles {
 public:
-    explicit DesktopEntryApplicationBundles(QStringList folders);
+    // The folders most important first, e.g. DesktopEntryIndex::applicationFolders().
+    explicit DesktopEntryApplicationBundles(const QStringList& folders);
 
     QStringList scanDirectories() const override { return m_folders; }
     // The paths of the files of the folder's tree, relative to the folder, in byte order.

@@ -87,9 +87,10 @@ TEST_F(DesktopEntryApplicationBundlesTest, ListsEachDesktopFileIDOnceFromTheFirs
     };
     EXPECT_EQ(scan(), expected);
 
-    const DesktopEntryApplicationBundles withMissingFolder{
-        {disk.path(QStringLiteral("missing")), user, local, system}};
-    EXPECT_EQ(InstalledAppsScanner::scan(withMissingFolder), expected);
+    // Folders as $XDG_DATA_DIRS may give them: missing, repeated, with a trailing "/".
+    const DesktopEntryApplicationBundles untidyFolders{
+        {disk.path(QStringLiteral("missing")), user + u'/', local, system, local}};
+    EXPECT_EQ(InstalledAppsScanner::scan(untidyFolders), expected);
 }
 
 TEST_F(DesktopEntryApplicationBundlesTest, HiddenEntriesAreLeftOutAndHideLaterCopies)
