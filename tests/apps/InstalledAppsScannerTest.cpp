@@ -130,11 +130,6 @@ TEST_F(InstalledAppsScannerTest, DisplayNameIsTheFirstNameGivenAsTextThenTheEntr
                      AppBundleFolders::entry("CFBundleIdentifier", "typed") +
                          "<key>CFBundleDisplayName</key><integer>7</integer>\n" +
                          AppBundleFolders::entry("CFBundleName", "Typed Short"));
-    disk.writeBundle(QStringLiteral("Applications/Lists.app"),
-                     AppBundleFolders::entry("CFBundleIdentifier", "lists") +
-                         "<key>CFBundleDisplayName</key><array><string>A</string></array>\n"
-                         "<key>CFBundleName</key><dict><key>CFBundleName</key>"
-                         "<string>B</string></dict>\n");
     disk.writeApp(QStringLiteral("Applications/Tool.app"), "tool");
     disk.writeApp(QStringLiteral("Applications/Re.apply.app"), "reapply");
 
@@ -143,7 +138,6 @@ TEST_F(InstalledAppsScannerTest, DisplayNameIsTheFirstNameGivenAsTextThenTheEntr
         {QStringLiteral("short"), QStringLiteral("Short")},
         {QStringLiteral("empty"), QString()},
         {QStringLiteral("typed"), QStringLiteral("Typed Short")},
-        {QStringLiteral("lists"), QStringLiteral("Lists")},
         {QStringLiteral("tool"), QStringLiteral("Tool")},
         {QStringLiteral("reapply"), QStringLiteral("Rely")},
     };
@@ -167,7 +161,8 @@ TEST_F(InstalledAppsScannerTest, SortsAsAFileBrowserAndKeepsTiesInTheOrderFound)
                                                  QStringLiteral("notes")}));
 }
 
-TEST_F(InstalledAppsScannerTest, PickerListsRunningOrdinaryApplicationsFirstHandAndTheRestInstalled)
+TEST_F(InstalledAppsScannerTest,
+       PickerTakesRunningOrdinaryApplicationsAsTheyRunAndTheRestAsInstalled)
 {
     disk.writeApp(QStringLiteral("Applications/Editor.app"), "com.example.editor", "Editor");
     disk.writeApp(QStringLiteral("Applications/Helper.app"), "com.example.helper", "Helper");

@@ -57,17 +57,3 @@ TEST(LocalizedStandardOrder, FollowsTheCollationOfTheLocale)
     EXPECT_EQ(sorted(LocalizedStandardOrder(QLocale(QLocale::German, QLocale::Germany)), names),
               (QStringList{QStringLiteral("Öl"), QStringLiteral("Zebra")}));
 }
-
-TEST(LocalizedStandardOrder, NamesThatCompareAsTheSameKeepTheirOrder)
-{
-    const LocalizedStandardOrder order(QLocale::c());
-    EXPECT_EQ(order.compare(QStringLiteral("Mail"), QStringLiteral("mail")), 0);
-    EXPECT_EQ(sorted(order, {QStringLiteral("mail"), QStringLiteral("MAIL"), QStringLiteral("a"),
-                             QStringLiteral("Mail")}),
-              (QStringList{QStringLiteral("a"), QStringLiteral("mail"), QStringLiteral("MAIL"),
-                           QStringLiteral("Mail")}));
-    EXPECT_EQ(sorted(order, {QStringLiteral("Mail"), QStringLiteral("a"), QStringLiteral("MAIL"),
-                             QStringLiteral("mail")}),
-              (QStringList{QStringLiteral("a"), QStringLiteral("Mail"), QStringLiteral("MAIL"),
-                           QStringLiteral("mail")}));
-}

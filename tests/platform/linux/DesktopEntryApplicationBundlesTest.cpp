@@ -13,30 +13,6 @@ using korvalen::testing::TemporaryApplicationFolders;
 
 namespace {
 
-// Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const QByteArray& value)
-        : m_name(name)
-        , m_previous(qgetenv(name))
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_previous);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_previous;
-    bool m_wasSet;
-};
-
 // The user's applications folder, then two system ones, as $XDG_DATA_HOME and $XDG_DATA_DIRS
 // give them.
 class DesktopEntryApplicationBundlesTest : public ::testing::Test {
@@ -121,7 +97,8 @@ TEST_F(DesktopEntryApplicationBundlesTest, NameIsTakenInTheUsersLanguageElseTheI
                           "Name[de]=Rechner\nName[fr]=Calculatrice\n");
     disk.write(QStringLiteral("usr/applications/org.example.Nameless.desktop"),
                "[Desktop Entry]\nType=Application\nExec=true\n");
-    const ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
+    // Every test runs in a process of its own, so the setting ends with the test.
+    qputenv("LC_ALL", "de_DE.UTF-8");
 
     const QList<InstalledApp> expected{
         {QStringLiteral("org.example.Nameless"), QStringLiteral("org.example.Nameless"),
