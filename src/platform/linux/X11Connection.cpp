@@ -88,6 +88,12 @@ X11Connection::X11Connection(const QByteArray& displayName)
         m_display, [](Display*, void* lost) { *static_cast<bool*>(lost) = true; },
         &m_connectionLost);
     m_utf8String = XInternAtom(m_display, "UTF8_STRING", False);
+    // Xlib reads the socket only when asked, so the socket's readiness is our cue. Being
+    // independent of Qt's own display connection, this works with every Qt platform plugin.
+    m_notifier =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { dispatchEvents(); });
 }
 
 X11Connection::~X11Connection()
@@ -179,44 +185,37 @@ std::optional<QString> X11Connection::textProperty(Window window, Atom property)
     return text;
 }
 
-void X11Connection::watchRootProperty(Atom property, std::function<void()> changed)
+void X11Connection::selectRootPropertyChanges()
 {
-    m_watchedProperty = property;
-    m_watchedPropertyChanged = std::move(changed);
-    if (!isConnected() || m_notifier)
+    if (!isConnected())
         return;
     XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
     XFlush(m_display);
-    // Xlib reads the socket only when asked, so the socket's readiness is our cue. Being
-    // independent of Qt's own display connection, this works with every Qt platform plugin.
-    m_notifier =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                     [this] { dispatchEvents(); });
+}
+
+bool X11Connection::rootPropertyChanged(const std::vector<XEvent>& events, Atom property) const
+{
+    return m_display && std::ranges::any_of(events, [&](const XEvent& event) {
+               return event.type == PropertyNotify &&
+                      event.xproperty.window == DefaultRootWindow(m_display) &&
+                      event.xproperty.atom == property;
+           });
 }
 
 void X11Connection::dispatchEvents()
 {
     m_dispatchScheduled = false;
-    // Several changes that arrive together are handled as one: the property is read afterwards
-    // and only its latest value counts.
-    for (;;) {
-        bool watchedPropertyChanged = false;
-        while (isConnected() && XPending(m_display) > 0) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type == PropertyNotify &&
-                event.xproperty.window == DefaultRootWindow(m_display) &&
-                event.xproperty.atom == m_watchedProperty)
-                watchedPropertyChanged = true;
-        }
-        if (m_display && m_connectionLost) {
-            disconnect();
-            watchedPropertyChanged = true;
-        }
-        if (!watchedPropertyChanged || !m_watchedPropertyChanged)
-            return;
-        m_watchedPropertyChanged();
+    // Handlers may make requests that read further events into Xlib's queue: those are the next
+    // burst.
+    while (isConnected() && XPending(m_display) > 0) {
+        std::vector<XEvent> events;
+        while (isConnected() && XQLength(m_display) > 0)
+            XNextEvent(m_display, &events.emplace_back());
+        m_eventsArrived.emit(events);
+    }
+    if (m_display && m_connectionLost) {
+        disconnect();
+        m_lost.emit();
     }
 }
 
@@ -224,7 +223,7 @@ void X11Connection::dispatchQueuedEventsLater()
 {
     // A read can pull events off the socket into Xlib's queue; the socket notifier would not
     // fire for them, so they are dispatched from the event loop instead.
-    if (!m_notifier || m_dispatchScheduled || !isConnected() || XQLength(m_display) == 0)
+    if (m_dispatchScheduled || !isConnected() || XQLength(m_display) == 0)
         return;
     m_dispatchScheduled = true;
     QMetaObject::invokeMethod(
