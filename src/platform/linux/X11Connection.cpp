@@ -22,6 +22,31 @@ namespace {
 constexpr long maximumListLength = 1L << 16;
 constexpr long maximumTextLength = 1L << 14;
 
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+
+// A window property as the server sent it: format 8, 16 or 32 (0 when it could not be read), the
+// number of items and the items themselves.
+struct PropertyReply {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    std::unique_ptr<unsigned char, XFreeDeleter> items;
+};
+
+PropertyReply readProperty(Display* display, Window window, Atom property, Atom type,
+                           long maximumLength)
+{
+    PropertyReply reply;
+    unsigned long bytesAfter = 0;
+    unsigned char* items = nullptr;
+    XGetWindowProperty(display, window, property, 0, maximumLength, False, type, &reply.type,
+                       &reply.format, &reply.count, &bytesAfter, &items);
+    reply.items.reset(items);
+    return reply;
+}
+
 // Xlib has one error handler and one I/O error handler per process. Ours deal with our own
 // connections and pass everything else to the handlers installed before them, so other X code in
 // the process (Qt's, a toolkit's) keeps its behaviour.
@@ -140,21 +165,12 @@ QList<unsigned long> X11Connection::valuesProperty(Window window, Atom property,
     QList<unsigned long> values;
     if (!isConnected())
         return values;
-    ::Atom actualType = 0;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long bytesAfter = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(m_display, window, property, 0, maximumListLength, False, type,
-                           &actualType, &actualFormat, &count, &bytesAfter, &data);
+    const PropertyReply reply = readProperty(m_display, window, property, type, maximumListLength);
     // Xlib hands format-32 items over as longs, whatever their size on the wire.
-    if (status == Success && data && actualType == type && actualFormat == 32) {
-        const auto* items = reinterpret_cast<const unsigned long*>(data);
-        values = QList<unsigned long>(items, items + count);
+    if (reply.items && reply.type == type && reply.format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(reply.items.get());
+        values = QList<unsigned long>(items, items + reply.count);
     }
-    if (data)
-        XFree(data);
     dispatchQueuedEventsLater();
     return values;
 }
@@ -163,24 +179,16 @@ std::optional<QString> X11Connection::textProperty(Window window, Atom property)
 {
     if (!isConnected())
         return std::nullopt;
-    ::Atom actualType = 0;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long bytesAfter = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(m_display, window, property, 0, maximumTextLength, False,
-                           AnyPropertyType, &actualType, &actualFormat, &count, &bytesAfter, &data);
+    const PropertyReply reply =
+        readProperty(m_display, window, property, AnyPropertyType, maximumTextLength);
     std::optional<QString> text;
-    if (status == Success && data && actualFormat == 8) {
-        const auto* bytes = reinterpret_cast<const char*>(data);
-        if (actualType == m_utf8String)
-            text = QString::fromUtf8(bytes, qsizetype(count));
-        else if (actualType == XA_STRING)
-            text = QString::fromLatin1(bytes, qsizetype(count));
+    if (reply.items && reply.format == 8) {
+        const auto* bytes = reinterpret_cast<const char*>(reply.items.get());
+        if (reply.type == m_utf8String)
+            text = QString::fromUtf8(bytes, qsizetype(reply.count));
+        else if (reply.type == XA_STRING)
+            text = QString::fromLatin1(bytes, qsizetype(reply.count));
     }
-    if (data)
-        XFree(data);
     dispatchQueuedEventsLater();
     return text;
 }
