@@ -38,6 +38,7 @@ TEST(X11Enforcement, ActiveWindowsGetTheirLayoutAndLockedUndoesOtherClientsChang
               0);
     FakeWindowManager windowManager(display);
     ASSERT_TRUE(windowManager.isConnected());
+    windowManager.removeActiveWindow(); // whatever an earlier test left active is not ours
     const auto terminal = windowManager.createWindow("korvalen-terminal", "KorvalenTerminal");
     const auto chat = windowManager.createWindow("korvalen-chat", "KorvalenChat");
     windowManager.setClientList({terminal, chat});

@@ -99,14 +99,6 @@ TEST(RuleStoreLookup, MatchesWholeKeysCaseSensitively)
     EXPECT_FALSE(store.websiteRuleForDomain(QStringLiteral("example.com.")));
 }
 
-TEST(RuleStoreLookup, EmptyStoreFindsNothing)
-{
-    InMemoryUserDefaults defaults;
-    RuleStore store(defaults);
-    EXPECT_FALSE(store.ruleForBundleID(QStringLiteral("a")));
-    EXPECT_FALSE(store.websiteRuleForDomain(QStringLiteral("a")));
-}
-
 TEST(RuleStoreDuplicates, StoredDuplicateKeysFirstFoundFirstReplacedAllRemoved)
 {
     AppRule first = appRule(QStringLiteral("dup"), QStringLiteral("xkb:us"));
@@ -138,15 +130,6 @@ TEST(RuleStoreRemove, RemovingAnAbsentKeyStillAnnouncesAndSaves)
     EXPECT_EQ(store.websiteRules().size(), 1);
     EXPECT_EQ(announcements, 1);
     EXPECT_EQ(defaults.writeCount(), writesBefore + 1);
-}
-
-TEST(RuleStoreSettings, UnsetDefaultWithLockedModeIsAccepted)
-{
-    InMemoryUserDefaults defaults;
-    RuleStore store(defaults);
-    store.setGlobalFallbackMode(GlobalFallbackMode::locked);
-    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::locked);
-    EXPECT_EQ(store.defaultSourceID(), std::nullopt);
 }
 
 TEST(RuleStoreNotifications, EveryChangeSignalsStoreWideThenStreamWithNewStateVisible)

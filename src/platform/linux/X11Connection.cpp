@@ -22,6 +22,31 @@ namespace {
 constexpr long maximumListLength = 1L << 16;
 constexpr long maximumTextLength = 1L << 14;
 
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+
+// A window property as the server sent it: format 8, 16 or 32 (0 when it could not be read), the
+// number of items and the items themselves.
+struct PropertyReply {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    std::unique_ptr<unsigned char, XFreeDeleter> items;
+};
+
+PropertyReply readProperty(Display* display, Window window, Atom property, Atom type,
+                           long maximumLength)
+{
+    PropertyReply reply;
+    unsigned long bytesAfter = 0;
+    unsigned char* items = nullptr;
+    XGetWindowProperty(display, window, property, 0, maximumLength, False, type, &reply.type,
+                       &reply.format, &reply.count, &bytesAfter, &items);
+    reply.items.reset(items);
+    return reply;
+}
+
 // Xlib has one error handler and one I/O error handler per process. Ours deal with our own
 // connections and pass everything else to the handlers installed before them, so other X code in
 // the process (Qt's, a toolkit's) keeps its behaviour.
@@ -88,6 +113,12 @@ X11Connection::X11Connection(const QByteArray& displayName)
         m_display, [](Display*, void* lost) { *static_cast<bool*>(lost) = true; },
         &m_connectionLost);
     m_utf8String = XInternAtom(m_display, "UTF8_STRING", False);
+    // Xlib reads the socket only when asked, so the socket's readiness is our cue. Being
+    // independent of Qt's own display connection, this works with every Qt platform plugin.
+    m_notifier =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { dispatchEvents(); });
 }
 
 X11Connection::~X11Connection()
@@ -134,21 +165,12 @@ QList<unsigned long> X11Connection::valuesProperty(Window window, Atom property,
     QList<unsigned long> values;
     if (!isConnected())
         return values;
-    ::Atom actualType = 0;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long bytesAfter = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(m_display, window, property, 0, maximumListLength, False, type,
-                           &actualType, &actualFormat, &count, &bytesAfter, &data);
+    const PropertyReply reply = readProperty(m_display, window, property, type, maximumListLength);
     // Xlib hands format-32 items over as longs, whatever their size on the wire.
-    if (status == Success && data && actualType == type && actualFormat == 32) {
-        const auto* items = reinterpret_cast<const unsigned long*>(data);
-        values = QList<unsigned long>(items, items + count);
+    if (reply.items && reply.type == type && reply.format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(reply.items.get());
+        values = QList<unsigned long>(items, items + reply.count);
     }
-    if (data)
-        XFree(data);
     dispatchQueuedEventsLater();
     return values;
 }
@@ -157,66 +179,51 @@ std::optional<QString> X11Connection::textProperty(Window window, Atom property)
 {
     if (!isConnected())
         return std::nullopt;
-    ::Atom actualType = 0;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long bytesAfter = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(m_display, window, property, 0, maximumTextLength, False,
-                           AnyPropertyType, &actualType, &actualFormat, &count, &bytesAfter, &data);
+    const PropertyReply reply =
+        readProperty(m_display, window, property, AnyPropertyType, maximumTextLength);
     std::optional<QString> text;
-    if (status == Success && data && actualFormat == 8) {
-        const auto* bytes = reinterpret_cast<const char*>(data);
-        if (actualType == m_utf8String)
-            text = QString::fromUtf8(bytes, qsizetype(count));
-        else if (actualType == XA_STRING)
-            text = QString::fromLatin1(bytes, qsizetype(count));
+    if (reply.items && reply.format == 8) {
+        const auto* bytes = reinterpret_cast<const char*>(reply.items.get());
+        if (reply.type == m_utf8String)
+            text = QString::fromUtf8(bytes, qsizetype(reply.count));
+        else if (reply.type == XA_STRING)
+            text = QString::fromLatin1(bytes, qsizetype(reply.count));
     }
-    if (data)
-        XFree(data);
     dispatchQueuedEventsLater();
     return text;
 }
 
-void X11Connection::watchRootProperty(Atom property, std::function<void()> changed)
+void X11Connection::selectRootPropertyChanges()
 {
-    m_watchedProperty = property;
-    m_watchedPropertyChanged = std::move(changed);
-    if (!isConnected() || m_notifier)
+    if (!isConnected())
         return;
     XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
     XFlush(m_display);
-    // Xlib reads the socket only when asked, so the socket's readiness is our cue. Being
-    // independent of Qt's own display connection, this works with every Qt platform plugin.
-    m_notifier =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                     [this] { dispatchEvents(); });
+}
+
+bool X11Connection::rootPropertyChanged(const std::vector<XEvent>& events, Atom property) const
+{
+    return m_display && std::ranges::any_of(events, [&](const XEvent& event) {
+               return event.type == PropertyNotify &&
+                      event.xproperty.window == DefaultRootWindow(m_display) &&
+                      event.xproperty.atom == property;
+           });
 }
 
 void X11Connection::dispatchEvents()
 {
     m_dispatchScheduled = false;
-    // Several changes that arrive together are handled as one: the property is read afterwards
-    // and only its latest value counts.
-    for (;;) {
-        bool watchedPropertyChanged = false;
-        while (isConnected() && XPending(m_display) > 0) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type == PropertyNotify &&
-                event.xproperty.window == DefaultRootWindow(m_display) &&
-                event.xproperty.atom == m_watchedProperty)
-                watchedPropertyChanged = true;
-        }
-        if (m_display && m_connectionLost) {
-            disconnect();
-            watchedPropertyChanged = true;
-        }
-        if (!watchedPropertyChanged || !m_watchedPropertyChanged)
-            return;
-        m_watchedPropertyChanged();
+    // Handlers may make requests that read further events into Xlib's queue: those are the next
+    // burst.
+    while (isConnected() && XPending(m_display) > 0) {
+        std::vector<XEvent> events;
+        while (isConnected() && XQLength(m_display) > 0)
+            XNextEvent(m_display, &events.emplace_back());
+        m_eventsArrived.emit(events);
+    }
+    if (m_display && m_connectionLost) {
+        disconnect();
+        m_lost.emit();
     }
 }
 
@@ -224,7 +231,7 @@ void X11Connection::dispatchQueuedEventsLater()
 {
     // A read can pull events off the socket into Xlib's queue; the socket notifier would not
     // fire for them, so they are dispatched from the event loop instead.
-    if (!m_notifier || m_dispatchScheduled || !isConnected() || XQLength(m_display) == 0)
+    if (m_dispatchScheduled || !isConnected() || XQLength(m_display) == 0)
         return;
     m_dispatchScheduled = true;
     QMetaObject::invokeMethod(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Signal.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -7,15 +9,18 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
+#include <vector>
 
 class QSocketNotifier;
 struct _XDisplay;
+union _XEvent;
 
 namespace korvalen {
 
 // One Xlib connection of our own to an X server, independent of the one (if any) that Qt's
-// platform plugin uses: typed reads of window properties and notice of changes to one property
-// of the root window, delivered on the main thread.
+// platform plugin uses: typed reads of window properties, other requests on the raw display, and
+// the events the server sends, delivered on the main thread.
 //
 // Errors never end the process. Errors for windows that vanished between being listed and being
 // read are expected and ignored (the read then finds nothing); any other error is reported as a
@@ -43,10 +48,36 @@ public:
     // another type or the window is gone. Lists of texts keep their separating zero characters.
     std::optional<QString> textProperty(Window window, Atom property);
 
-    // Calls `changed` after changes of the property on the root window (once for changes that
-    // arrive together: the property then holds the latest value), and once when the connection is
-    // lost. Replaces any earlier watch.
-    void watchRootProperty(Atom property, std::function<void()> changed);
+    // Runs `request` with the Xlib display, for requests this class does not make itself (those of
+    // an extension), and returns its result; without a connection, returns an empty result
+    // instead. Events that arrive while it waits for replies are dispatched like all others.
+    template <typename Request>
+    std::invoke_result_t<Request&, _XDisplay*> withDisplay(Request request)
+    {
+        if (!isConnected())
+            return {};
+        auto result = request(m_display);
+        dispatchQueuedEventsLater();
+        return result;
+    }
+
+    // Has the server send an event for each change of a property of the root window.
+    void selectRootPropertyChanges();
+    // Whether one of the events says that the property of the root window changed.
+    bool rootPropertyChanged(const std::vector<_XEvent>& events, Atom property) const;
+
+    // Calls `handler` from the event loop with the events that arrived together, once all of them
+    // are read: a burst of changes is then handled once, looking at the state after all of them.
+    [[nodiscard]] Subscription
+    subscribeToEvents(std::function<void(const std::vector<_XEvent>&)> handler) const
+    {
+        return m_eventsArrived.connect(std::move(handler));
+    }
+    // Calls `handler` from the event loop once the connection is lost.
+    [[nodiscard]] Subscription subscribeToConnectionLoss(std::function<void()> handler) const
+    {
+        return m_lost.connect(std::move(handler));
+    }
 
 private:
     void dispatchEvents();
@@ -57,9 +88,9 @@ private:
     bool m_connectionLost = false; // set by Xlib from within whichever call noticed the loss
     bool m_dispatchScheduled = false;
     Atom m_utf8String = 0;
-    Atom m_watchedProperty = 0;
-    std::function<void()> m_watchedPropertyChanged;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    Signal<std::vector<_XEvent>> m_eventsArrived;
+    Signal<> m_lost;
 };
 
 } // namespace korvalen

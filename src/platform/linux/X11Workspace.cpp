@@ -30,7 +30,15 @@ X11Workspace::X11Workspace(const QByteArray& displayName, ApplicationResolver re
     m_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],
                atoms[5], atoms[6], atoms[7], atoms[8]};
     // Watching before the first read: a change in between is then noticed, not lost.
-    m_connection->watchRootProperty(m_atoms.activeWindow, [this] { updateFrontmostApplication(); });
+    m_connection->selectRootPropertyChanges();
+    m_activeWindowChanges =
+        m_connection->subscribeToEvents([this](const std::vector<XEvent>& events) {
+            if (m_connection->rootPropertyChanged(events, m_atoms.activeWindow))
+                updateFrontmostApplication();
+        });
+    // Without a server there is no active window.
+    m_connectionLoss =
+        m_connection->subscribeToConnectionLoss([this] { updateFrontmostApplication(); });
     m_frontmost = applicationOfActiveWindow();
 }
 

@@ -52,6 +52,8 @@ private:
     ApplicationResolver m_resolver;
     Atoms m_atoms;
     std::optional<RunningApplication> m_frontmost;
+    Subscription m_activeWindowChanges;
+    Subscription m_connectionLoss;
 };
 
 } // namespace korvalen

@@ -2,16 +2,12 @@
 
 #include "platform/linux/XkbGroupIdentifiers.h"
 
-#include <QAbstractEventDispatcher>
-#include <QSocketNotifier>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <vector>
 
 // Xlib defines macros (Bool, None, Status, …) that clash with Qt's names: include it last.
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace korvalen {
@@ -35,192 +31,110 @@ QString decodeAtomName(const char* name)
     return utf8.hasError() ? QString::fromLatin1(name) : decoded;
 }
 
-// Xlib ends the process when a connection to a server breaks, unless the process-wide handler of
-// such errors returns; then the connection's own exit handler runs instead. Our connections are
-// allowed to outlive their server; any other connection is left to the handler that came before.
-std::vector<Display*> displaysOutlivingTheirServer;
-XIOErrorHandler previousIOErrorHandler = nullptr;
-
-int handleIOError(Display* display)
+std::optional<QString> atomName(Display* display, Atom atom)
 {
-    if (std::ranges::find(displaysOutlivingTheirServer, display) !=
-        displaysOutlivingTheirServer.end())
-        return 0;
-    return previousIOErrorHandler ? previousIOErrorHandler(display) : 0;
-}
-
-void outliveServer(Display* display, XIOErrorExitHandler onLoss, void* context)
-{
-    static const bool installed = [] {
-        previousIOErrorHandler = XSetIOErrorHandler(handleIOError);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    displaysOutlivingTheirServer.push_back(display);
-    XSetIOErrorExitHandler(display, onLoss, context);
-}
-
-void closeDisplay(Display* display)
-{
-    std::erase(displaysOutlivingTheirServer, display);
-    XCloseDisplay(display);
+    if (atom == None)
+        return std::nullopt;
+    const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(display, atom));
+    if (!name)
+        return std::nullopt;
+    return decodeAtomName(name.get());
 }
 
 } // namespace
 
 XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
+    : m_connection(displayName)
 {
-    if (connect(displayName))
-        watchEvents();
-}
-
-XkbCoreKeyboard::~XkbCoreKeyboard()
-{
-    m_notifier.reset();
-    if (m_display)
-        closeDisplay(m_display);
-}
-
-bool XkbCoreKeyboard::connect(const QByteArray& displayName)
-{
-    m_display = XOpenDisplay(displayName.isEmpty() ? nullptr : displayName.constData());
-    if (!m_display)
-        return false;
-    outliveServer(
-        m_display,
-        [](Display*, void* keyboard) { static_cast<XkbCoreKeyboard*>(keyboard)->loseConnection(); },
-        this);
-    int opcode = 0;
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    // Only changes of the group in effect matter; modifier changes would wake us on every Shift.
-    if (!XkbQueryExtension(m_display, &opcode, &eventBase, &errorBase, &major, &minor) ||
-        !XkbSelectEventDetails(m_display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
-                               XkbGroupStateMask)) {
-        closeDisplay(m_display);
-        m_display = nullptr;
-        return false;
-    }
-    m_xkbEventType = eventBase;
+    m_xkbEventType = m_connection.withDisplay([](Display* display) -> std::optional<int> {
+        int opcode = 0;
+        int eventBase = 0;
+        int errorBase = 0;
+        int major = XkbMajorVersion;
+        int minor = XkbMinorVersion;
+        // Only group changes matter; modifier changes would wake us on every Shift.
+        if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor) ||
+            !XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                                   XkbGroupStateMask))
+            return std::nullopt;
+        return eventBase;
+    });
+    if (!m_xkbEventType)
+        return;
     // Whoever loads a keymap (setxkbmap, the desktop's keyboard settings) sets this property
     // after the upload, so its change says the new layouts are in place and named.
-    m_rulesNamesAtom = XInternAtom(m_display, "_XKB_RULES_NAMES", False);
-    XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
-    return true;
+    m_rulesNamesAtom = m_connection.internAtoms({"_XKB_RULES_NAMES"}).value(0);
+    m_connection.selectRootPropertyChanges();
+    m_events = m_connection.subscribeToEvents([this](const std::vector<XEvent>& events) {
+        // One announcement for a burst: listeners read the layout in effect, not each step.
+        if (includesLayoutChange(events))
+            m_layoutChanged.emit();
+    });
 }
 
-void XkbCoreKeyboard::watchEvents()
+bool XkbCoreKeyboard::includesLayoutChange(const std::vector<XEvent>& events) const
 {
-    m_notifier =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                     [this] { readEvents(); });
-    // Every request that waits for a reply may read events into Xlib's queue, where the socket
-    // no longer shows them; look there before the event loop goes to sleep.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(),
-                         [this] { readEventsLaterIfQueued(); });
-    XFlush(m_display);
+    const bool groupChanged = std::ranges::any_of(events, [this](const XEvent& event) {
+        // Xlib hands XKB events over in an XEvent, to be read as the XKB event they are.
+        return event.type == *m_xkbEventType &&
+               reinterpret_cast<const XkbAnyEvent&>(event).xkb_type == XkbStateNotify &&
+               (reinterpret_cast<const XkbStateNotifyEvent&>(event).changed & XkbGroupStateMask);
+    });
+    return groupChanged || m_connection.rootPropertyChanged(events, m_rulesNamesAtom);
 }
 
-void XkbCoreKeyboard::loseConnection()
+QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups()
 {
-    // Xlib has given up the connection: the socket stays at its end for good.
-    m_connectionLost = true;
-    if (m_notifier)
-        m_notifier->setEnabled(false);
-}
-
-void XkbCoreKeyboard::readEvents()
-{
-    bool layoutChanged = false;
-    while (isConnected() && XPending(m_display) > 0) {
-        XkbEvent event;
-        XNextEvent(m_display, &event.core);
-        if (event.type == m_xkbEventType)
-            layoutChanged |=
-                event.any.xkb_type == XkbStateNotify && (event.state.changed & XkbGroupStateMask);
-        else if (event.type == PropertyNotify)
-            layoutChanged |= event.core.xproperty.atom == m_rulesNamesAtom;
-    }
-    // One announcement for a burst: listeners read the layout in effect, not each step.
-    if (layoutChanged)
-        m_layoutChanged.emit();
-}
-
-void XkbCoreKeyboard::readEventsLaterIfQueued()
-{
-    if (isConnected() && XEventsQueued(m_display, QueuedAlready) > 0)
-        QMetaObject::invokeMethod(
-            m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
-}
-
-QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups() const
-{
-    if (!isConnected())
+    if (!hasXkb())
         return {};
-    const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
-    if (!keyboard)
-        return {};
-    keyboard->device_spec = XkbUseCoreKbd;
-    if (XkbGetControls(m_display, XkbAllControlsMask, keyboard.get()) != Success ||
-        XkbGetNames(m_display, XkbGroupNamesMask, keyboard.get()) != Success)
-        return {};
-
     const QStringList identifiers = xkbGroupIdentifiers(rulesNames());
-    const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
-    QList<LayoutGroup> groups;
-    for (int group = 0; group < groupCount; ++group)
-        groups.append({identifiers.value(group), atomName(keyboard->names->groups[group])});
-    return groups;
+    return m_connection.withDisplay([&identifiers](Display* display) {
+        QList<LayoutGroup> groups;
+        const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
+        if (!keyboard)
+            return groups;
+        keyboard->device_spec = XkbUseCoreKbd;
+        if (XkbGetControls(display, XkbAllControlsMask, keyboard.get()) != Success ||
+            XkbGetNames(display, XkbGroupNamesMask, keyboard.get()) != Success)
+            return groups;
+        const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
+        for (int group = 0; group < groupCount; ++group)
+            groups.append(
+                {identifiers.value(group), atomName(display, keyboard->names->groups[group])});
+        return groups;
+    });
 }
 
-std::optional<int> XkbCoreKeyboard::currentGroup() const
+std::optional<int> XkbCoreKeyboard::currentGroup()
 {
-    if (!isConnected())
+    if (!hasXkb())
         return std::nullopt;
-    XkbStateRec state;
-    if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success)
-        return std::nullopt;
-    return state.group;
+    return m_connection.withDisplay([](Display* display) -> std::optional<int> {
+        XkbStateRec state;
+        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+            return std::nullopt;
+        return state.group;
+    });
 }
 
 bool XkbCoreKeyboard::lockGroup(int group)
 {
-    if (!isConnected() || group < 0 || group >= XkbNumKbdGroups)
+    if (!hasXkb() || group < 0 || group >= XkbNumKbdGroups)
         return false;
-    const bool sent = XkbLockGroup(m_display, XkbUseCoreKbd, unsigned(group));
-    XFlush(m_display);
-    return sent && isConnected();
+    const bool sent = m_connection.withDisplay([group](Display* display) {
+        const bool queued = XkbLockGroup(display, XkbUseCoreKbd, unsigned(group));
+        XFlush(display);
+        return queued;
+    });
+    return sent && m_connection.isConnected();
 }
 
-QByteArray XkbCoreKeyboard::rulesNames() const
+QByteArray XkbCoreKeyboard::rulesNames()
 {
-    Atom type = None;
-    int format = 0;
-    unsigned long length = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    // 1024 32-bit units: far more than any keymap's rules, model, layouts and options.
-    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), m_rulesNamesAtom, 0, 1024,
-                           False, XA_STRING, &type, &format, &length, &remaining, &data) != Success)
-        return {};
-    const std::unique_ptr<unsigned char, XFreeDeleter> owned(data);
-    if (type != XA_STRING || format != 8 || !data)
-        return {};
-    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(length));
-}
-
-std::optional<QString> XkbCoreKeyboard::atomName(unsigned long atom) const
-{
-    if (atom == None)
-        return std::nullopt;
-    const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(m_display, atom));
-    if (!name)
-        return std::nullopt;
-    return decodeAtomName(name.get());
+    // A list of Latin-1 texts, read back into the bytes it was written as.
+    return m_connection.textProperty(m_connection.rootWindow(), m_rulesNamesAtom)
+        .value_or(QString())
+        .toLatin1();
 }
 
 } // namespace korvalen

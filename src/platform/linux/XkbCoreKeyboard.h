@@ -1,16 +1,14 @@
 #pragma once
 
+#include "platform/linux/X11Connection.h"
 #include "support/Signal.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-#include <memory>
 #include <optional>
-
-class QSocketNotifier;
-struct _XDisplay;
+#include <vector>
 
 namespace korvalen {
 
@@ -31,15 +29,12 @@ public:
     explicit XkbCoreKeyboard(const QByteArray& displayName = {});
     XkbCoreKeyboard(const XkbCoreKeyboard&) = delete;
     XkbCoreKeyboard& operator=(const XkbCoreKeyboard&) = delete;
-    ~XkbCoreKeyboard();
-
-    bool isConnected() const { return m_display && !m_connectionLost; }
 
     // The groups of the keymap loaded now, in group order.
-    QList<LayoutGroup> layoutGroups() const;
+    QList<LayoutGroup> layoutGroups();
     // The group in effect now, as the server reports it. After a reload with fewer layouts it may
     // lie past the last group; keys then wrap it into range.
-    std::optional<int> currentGroup() const;
+    std::optional<int> currentGroup();
     // Asks the server to lock the group; true when the request was sent.
     bool lockGroup(int group);
 
@@ -51,20 +46,15 @@ public:
     }
 
 private:
-    bool connect(const QByteArray& displayName);
-    void watchEvents();
-    void loseConnection();
-    void readEvents();
-    void readEventsLaterIfQueued();
-    QByteArray rulesNames() const;
-    std::optional<QString> atomName(unsigned long atom) const;
+    bool hasXkb() const { return m_xkbEventType && m_connection.isConnected(); }
+    bool includesLayoutChange(const std::vector<_XEvent>& events) const;
+    QByteArray rulesNames();
 
-    _XDisplay* m_display = nullptr;
-    bool m_connectionLost = false;
-    int m_xkbEventType = 0;
-    unsigned long m_rulesNamesAtom = 0;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    X11Connection m_connection;
+    std::optional<int> m_xkbEventType; // none when the server lacks XKB
+    X11Connection::Atom m_rulesNamesAtom = 0;
     Signal<> m_layoutChanged;
+    Subscription m_events;
 };
 
 } // namespace korvalen
