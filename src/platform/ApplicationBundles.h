@@ -27,8 +27,8 @@ public:
 
     // The folders that hold applications, the most important first.
     virtual QStringList scanDirectories() const = 0;
-    // The names of the entries in a folder, hidden ones included, in no particular order; none
-    // when the folder is missing or cannot be read.
+    // The names of the entries in a folder, in no particular order; none when the folder is
+    // missing or cannot be read.
     virtual std::optional<QStringList> entryNames(const QString& folder) const = 0;
     // Whether the entry with this name is an application, judged by the name alone.
     virtual bool isApplicationEntry(const QString& entryName) const = 0;

@@ -16,6 +16,7 @@ public:
     static QStringList standardFolders();
 
     QStringList scanDirectories() const override { return m_folders; }
+    // The names directly inside the folder, hidden ones included.
     std::optional<QStringList> entryNames(const QString& folder) const override;
     // Names ending in ".app", in exactly that case.
     bool isApplicationEntry(const QString& entryName) const override;
