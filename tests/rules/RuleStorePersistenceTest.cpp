@@ -10,20 +10,14 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString unreadableRulesKey = RuleStore::rulesKey + QStringLiteral(".unreadable");
+const QString unreadableRulesKey = RuleStore::rulesKey + u".unreadable"_s;
 
-const AppRule terminal{QStringLiteral("org.gnome.Terminal"), QStringLiteral("终端"),
-                       QStringLiteral("xkb:us"), QStringLiteral("English (US)")};
-const WebsiteRule wiki{QStringLiteral("zh.wikipedia.org"), QStringLiteral("xkb:cn"),
-                       QStringLiteral("中文")};
-
-QByteArray json(const char* text)
-{
-    return QByteArray(text);
-}
+const AppRule terminal{u"org.gnome.Terminal"_s, u"终端"_s, u"xkb:us"_s, u"English (US)"_s};
+const WebsiteRule wiki{u"zh.wikipedia.org"_s, u"xkb:cn"_s, u"中文"_s};
 
 QJsonArray parsedArray(const QVariant& stored)
 {
@@ -49,23 +43,23 @@ TEST(RuleStoreLoading, FirstLaunchGivesTheDefaultsAndWritesNothing)
 TEST(RuleStoreLoading, ReadsEveryStoredSetting)
 {
     InMemoryUserDefaults defaults({
-        {RuleStore::languageOverrideKey, QStringLiteral("zh-Hant")},
-        {RuleStore::defaultSourceKey, QStringLiteral("xkb:de(nodeadkeys)")},
-        {RuleStore::defaultSourceNameKey, QStringLiteral("German (no dead keys)")},
+        {RuleStore::languageOverrideKey, u"zh-Hant"_s},
+        {RuleStore::defaultSourceKey, u"xkb:de(nodeadkeys)"_s},
+        {RuleStore::defaultSourceNameKey, u"German (no dead keys)"_s},
         {RuleStore::autoSwitchEnabledKey, false},
-        {RuleStore::fallbackModeKey, QStringLiteral("defaultOnly")},
+        {RuleStore::fallbackModeKey, u"defaultOnly"_s},
         {RuleStore::rulesKey,
-         json(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
-              R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)"}])j")},
+         QByteArray(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
+                    R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)"}])j")},
         {RuleStore::websiteRulesKey,
-         json(
+         QByteArray(
              R"([{"inputSourceDisplayName":"中文","domain":"zh.wikipedia.org","inputSourceID":"xkb:cn"}])")},
     });
     const QVariantMap before = defaults.values();
     RuleStore store(defaults);
-    EXPECT_EQ(store.languageOverride(), QStringLiteral("zh-Hant"));
-    EXPECT_EQ(store.defaultSourceID(), QStringLiteral("xkb:de(nodeadkeys)"));
-    EXPECT_EQ(store.defaultSourceDisplayName(), QStringLiteral("German (no dead keys)"));
+    EXPECT_EQ(store.languageOverride(), u"zh-Hant"_s);
+    EXPECT_EQ(store.defaultSourceID(), u"xkb:de(nodeadkeys)"_s);
+    EXPECT_EQ(store.defaultSourceDisplayName(), u"German (no dead keys)"_s);
     EXPECT_FALSE(store.isAutoSwitchEnabled());
     EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::defaultOnly);
     EXPECT_EQ(store.rules(), QList<AppRule>{terminal});
@@ -89,7 +83,7 @@ TEST(RuleStoreLoading, FallbackModeComesFromTheModeEntryThenTheLegacyLockThenDis
     const std::vector<Case> cases{
         {{legacy(true)}, GlobalFallbackMode::locked},
         {{legacy(false)}, GlobalFallbackMode::disabled},
-        {{legacy(QStringLiteral("true"))}, GlobalFallbackMode::locked}, // as INI files store it
+        {{legacy(u"true"_s)}, GlobalFallbackMode::locked}, // as INI files store it
         {{mode("defaultOnly"), legacy(true)}, GlobalFallbackMode::defaultOnly},
         {{mode("disabled"), legacy(true)}, GlobalFallbackMode::disabled},
         {{mode("Locked")}, GlobalFallbackMode::disabled},
@@ -108,11 +102,8 @@ TEST(RuleStoreLoading, FallbackModeComesFromTheModeEntryThenTheLegacyLockThenDis
 
 TEST(RuleStoreLoading, AutoSwitchIsTrueOnlyWhenAbsentOrStoredTrue)
 {
-    for (const auto& [stored, expected] :
-         std::vector<std::pair<QVariant, bool>>{{true, true},
-                                                {false, false},
-                                                {QStringLiteral("false"), false},
-                                                {QStringLiteral("x"), false}}) {
+    for (const auto& [stored, expected] : std::vector<std::pair<QVariant, bool>>{
+             {true, true}, {false, false}, {u"false"_s, false}, {u"x"_s, false}}) {
         InMemoryUserDefaults defaults({{RuleStore::autoSwitchEnabledKey, stored}});
         EXPECT_EQ(RuleStore(defaults).isAutoSwitchEnabled(), expected)
             << stored.toString().toStdString();
@@ -131,23 +122,21 @@ TEST(RuleStoreLoading, TextSettingsOfAnotherKindCountAsAbsent)
 TEST(RuleStoreLoading, ExtraMembersAreIgnoredAndEmptyStringsAccepted)
 {
     InMemoryUserDefaults defaults(
-        {{RuleStore::websiteRulesKey, json(R"([{"domain":"","inputSourceID":"xkb:us",)"
-                                           R"("inputSourceDisplayName":"","note":7}])")}});
+        {{RuleStore::websiteRulesKey, QByteArray(R"([{"domain":"","inputSourceID":"xkb:us",)"
+                                                 R"("inputSourceDisplayName":"","note":7}])")}});
     RuleStore store(defaults);
-    EXPECT_EQ(store.websiteRules(),
-              (QList<WebsiteRule>{{QString(), QStringLiteral("xkb:us"), QString()}}));
+    EXPECT_EQ(store.websiteRules(), (QList<WebsiteRule>{{QString(), u"xkb:us"_s, QString()}}));
 }
 
 TEST(RuleStoreSaving, WritesCompactUtf8JsonWithEveryMemberAndNoExtras)
 {
     InMemoryUserDefaults defaults(
         {{RuleStore::rulesKey,
-          json(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
-               R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)",)j"
-               R"("extra":"dropped"}])")}});
+          QByteArray(R"([{"bundleID":"org.gnome.Terminal","appDisplayName":"终端",)"
+                     R"j("inputSourceID":"xkb:us","inputSourceDisplayName":"English (US)",)j"
+                     R"("extra":"dropped"}])")}});
     RuleStore store(defaults);
-    store.upsert(AppRule{QStringLiteral("a\"b"), QString(), QStringLiteral("xkb:ru"),
-                         QStringLiteral("Русский")});
+    store.upsert(AppRule{u"a\"b"_s, QString(), u"xkb:ru"_s, u"Русский"_s});
 
     const QByteArray bytes = defaults.dataForKey(RuleStore::rulesKey).value();
     EXPECT_FALSE(bytes.contains('\n'));
@@ -159,7 +148,7 @@ TEST(RuleStoreSaving, WritesCompactUtf8JsonWithEveryMemberAndNoExtras)
     EXPECT_EQ(
         array.at(1).toObject().keys(),
         (QStringList{"appDisplayName", "bundleID", "inputSourceDisplayName", "inputSourceID"}));
-    EXPECT_EQ(array.at(1)["bundleID"].toString(), QStringLiteral("a\"b"));
+    EXPECT_EQ(array.at(1)["bundleID"].toString(), u"a\"b"_s);
 }
 
 TEST(RuleStoreSaving, EveryListChangeRewritesTheListAndTheLastRemovalLeavesAnEmptyArray)
@@ -177,18 +166,17 @@ TEST(RuleStoreSaving, SettingsAreStoredUnderTheirKeysAndNoneRemovesTheEntry)
 {
     InMemoryUserDefaults defaults({{RuleStore::legacyLockEnabledKey, true}});
     RuleStore store(defaults);
-    store.setLanguageOverride(QStringLiteral("he"));
-    store.setDefaultSourceID(QStringLiteral("xkb:il"));
-    store.setDefaultSourceDisplayName(QStringLiteral("Hebrew"));
+    store.setLanguageOverride(u"he"_s);
+    store.setDefaultSourceID(u"xkb:il"_s);
+    store.setDefaultSourceDisplayName(u"Hebrew"_s);
     store.setGlobalFallbackMode(GlobalFallbackMode::defaultOnly);
     store.setAutoSwitchEnabled(true);
-    EXPECT_EQ(defaults.values(),
-              (QVariantMap{{RuleStore::legacyLockEnabledKey, true},
-                           {RuleStore::languageOverrideKey, QStringLiteral("he")},
-                           {RuleStore::defaultSourceKey, QStringLiteral("xkb:il")},
-                           {RuleStore::defaultSourceNameKey, QStringLiteral("Hebrew")},
-                           {RuleStore::fallbackModeKey, QStringLiteral("defaultOnly")},
-                           {RuleStore::autoSwitchEnabledKey, true}}))
+    EXPECT_EQ(defaults.values(), (QVariantMap{{RuleStore::legacyLockEnabledKey, true},
+                                              {RuleStore::languageOverrideKey, u"he"_s},
+                                              {RuleStore::defaultSourceKey, u"xkb:il"_s},
+                                              {RuleStore::defaultSourceNameKey, u"Hebrew"_s},
+                                              {RuleStore::fallbackModeKey, u"defaultOnly"_s},
+                                              {RuleStore::autoSwitchEnabledKey, true}}))
         << "an explicit true is written; the legacy entry is never touched";
 
     store.setLanguageOverride(std::nullopt);
@@ -222,7 +210,7 @@ TEST_P(UnreadableRuleList, LoadsEmptyAndIsSetAsideBeforeTheFirstSave)
     EXPECT_EQ(defaults.values().value(unreadableRulesKey), stored);
     EXPECT_EQ(parsedArray(defaults.values().value(RuleStore::rulesKey)).size(), 1);
 
-    store.upsert(AppRule{QStringLiteral("b"), {}, {}, {}});
+    store.upsert(AppRule{u"b"_s, {}, {}, {}});
     EXPECT_EQ(defaults.values().value(unreadableRulesKey), stored)
         << "later saves leave the set-aside value alone";
 }
@@ -265,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RuleStoreSettingsFile, StateSurvivesARestartThroughTheSettingsFile)
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Korvalen/Korvalen.conf"));
+    const QString path = folder.filePath(u"Korvalen/Korvalen.conf"_s);
     {
         auto defaults = QSettingsUserDefaults::inIniFile(path);
         RuleStore store(*defaults);
@@ -273,9 +261,9 @@ TEST(RuleStoreSettingsFile, StateSurvivesARestartThroughTheSettingsFile)
         store.upsert(wiki);
         store.setGlobalFallbackMode(GlobalFallbackMode::locked);
         store.setAutoSwitchEnabled(false);
-        store.setDefaultSourceID(QStringLiteral("xkb:us"));
-        store.setDefaultSourceDisplayName(QStringLiteral("English (US)"));
-        store.setLanguageOverride(QStringLiteral("ar"));
+        store.setDefaultSourceID(u"xkb:us"_s);
+        store.setDefaultSourceDisplayName(u"English (US)"_s);
+        store.setLanguageOverride(u"ar"_s);
     }
     auto defaults = QSettingsUserDefaults::inIniFile(path);
     RuleStore store(*defaults);
@@ -283,20 +271,19 @@ TEST(RuleStoreSettingsFile, StateSurvivesARestartThroughTheSettingsFile)
     EXPECT_EQ(store.websiteRules(), QList<WebsiteRule>{wiki});
     EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::locked);
     EXPECT_FALSE(store.isAutoSwitchEnabled());
-    EXPECT_EQ(store.defaultSourceID(), QStringLiteral("xkb:us"));
-    EXPECT_EQ(store.defaultSourceDisplayName(), QStringLiteral("English (US)"));
-    EXPECT_EQ(store.languageOverride(), QStringLiteral("ar"));
+    EXPECT_EQ(store.defaultSourceID(), u"xkb:us"_s);
+    EXPECT_EQ(store.defaultSourceDisplayName(), u"English (US)"_s);
+    EXPECT_EQ(store.languageOverride(), u"ar"_s);
 }
 
 TEST(RuleStoreSettingsFile, UnwritableFileStillChangesTheStoreInMemory)
 {
     QTemporaryDir folder;
-    QFile blocker(folder.filePath(QStringLiteral("Korvalen")));
+    QFile blocker(folder.filePath(u"Korvalen"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    auto defaults =
-        QSettingsUserDefaults::inIniFile(folder.filePath(QStringLiteral("Korvalen/Korvalen.conf")));
+    auto defaults = QSettingsUserDefaults::inIniFile(folder.filePath(u"Korvalen/Korvalen.conf"_s));
     RuleStore store(*defaults);
     store.upsert(terminal);
     store.setGlobalFallbackMode(GlobalFallbackMode::defaultOnly);
