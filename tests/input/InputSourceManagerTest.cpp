@@ -7,46 +7,39 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 using Properties = SimulatedTextInputSources::Properties;
 
-const QString us = QStringLiteral("xkb:us");
-const QString ru = QStringLiteral("xkb:ru");
-const QString de = QStringLiteral("xkb:de(nodeadkeys)");
+const QString us = u"xkb:us"_s;
+const QString ru = u"xkb:ru"_s;
+const QString de = u"xkb:de(nodeadkeys)"_s;
 
 Properties layout(const QString& id)
 {
-    return SimulatedTextInputSources::keyboardLayout(id, id + QStringLiteral(" name"));
+    return SimulatedTextInputSources::keyboardLayout(id, id + u" name"_s);
 }
 
 // Sources the catalogue must pass over, each failing one check.
 QList<Properties> unselectableSources()
 {
-    QList<Properties> sources;
-    Properties notSelectCapable = layout(QStringLiteral("not-select-capable"));
-    notSelectCapable.isSelectCapable = false;
-    sources.append(notSelectCapable);
-    Properties selectCapabilityUnknown = layout(QStringLiteral("select-capability-unknown"));
-    selectCapabilityUnknown.isSelectCapable.reset();
-    sources.append(selectCapabilityUnknown);
-    Properties palette = layout(QStringLiteral("palette"));
-    palette.category = QStringLiteral("TISCategoryPaletteInputSource");
-    sources.append(palette);
-    Properties categoryInOtherCase = layout(QStringLiteral("category-in-other-case"));
-    categoryInOtherCase.category = TextInputSources::keyboardCategory.toLower();
-    sources.append(categoryInOtherCase);
-    Properties noCategory = layout(QStringLiteral("no-category"));
-    noCategory.category.reset();
-    sources.append(noCategory);
-    Properties noIdentifier = layout(QStringLiteral("unused"));
-    noIdentifier.identifier.reset();
-    sources.append(noIdentifier);
-    Properties emptyIdentifier = layout(QStringLiteral("unused"));
-    emptyIdentifier.identifier = QString();
-    sources.append(emptyIdentifier);
-    return sources;
+    const auto failing = [](const char* id, const auto& change) {
+        Properties properties = layout(QString::fromLatin1(id));
+        change(properties);
+        return properties;
+    };
+    return {
+        failing("not-select-capable", [](Properties& p) { p.isSelectCapable = false; }),
+        failing("select-capability-unknown", [](Properties& p) { p.isSelectCapable.reset(); }),
+        failing("palette", [](Properties& p) { p.category = u"TISCategoryPaletteInputSource"_s; }),
+        failing("category-in-other-case",
+                [](Properties& p) { p.category = TextInputSources::keyboardCategory.toLower(); }),
+        failing("no-category", [](Properties& p) { p.category.reset(); }),
+        failing("unused", [](Properties& p) { p.identifier.reset(); }),
+        failing("unused", [](Properties& p) { p.identifier = QString(); }),
+    };
 }
 
 QStringList ids(const QList<InputSource>& sources)
@@ -62,9 +55,9 @@ QStringList ids(const QList<InputSource>& sources)
 TEST(InputSource, EqualAndHashedByIdentifierAlone)
 {
     SimulatedTextInputSources platform;
-    const InputSource a{us, QStringLiteral("English (US)"), platform.makeSource(layout(us))};
-    const InputSource b{us, QStringLiteral("US"), platform.makeSource(layout(us))};
-    const InputSource c{ru, QStringLiteral("English (US)"), a.raw};
+    const InputSource a{us, u"English (US)"_s, platform.makeSource(layout(us))};
+    const InputSource b{us, u"US"_s, platform.makeSource(layout(us))};
+    const InputSource c{ru, u"English (US)"_s, a.raw};
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
     EXPECT_EQ(qHash(a), qHash(b));
@@ -84,34 +77,28 @@ TEST(InputSource, RecordKeepsThePlatformSourceAlive)
     }
     platform.setEnabledSources({});
     EXPECT_EQ(copy->raw.use_count(), 1);
-    EXPECT_EQ(platform.localizedName(copy->raw), us + QStringLiteral(" name"))
+    EXPECT_EQ(platform.localizedName(copy->raw), us + u" name"_s)
         << "the source stays readable through the record after the platform dropped it";
 }
 
-TEST(MakeInputSource, TakesIdentifierNameAndHandle)
+TEST(MakeInputSource, TakesIdentifierNameAndHandleAndNamesUnnamedSourcesByIdentifier)
 {
     SimulatedTextInputSources platform;
     const auto handle = platform.makeSource(layout(de));
     const auto source = InputSourceManager::makeInputSource(platform, handle);
     ASSERT_TRUE(source);
     EXPECT_EQ(source->id, de);
-    EXPECT_EQ(source->localizedName, de + QStringLiteral(" name"));
+    EXPECT_EQ(source->localizedName, de + u" name"_s);
     EXPECT_EQ(source->raw, handle);
-}
 
-TEST(MakeInputSource, MissingOrEmptyNameIsTheIdentifier)
-{
-    SimulatedTextInputSources platform;
-    Properties unnamed = layout(us);
-    unnamed.localizedName.reset();
-    Properties blank = layout(ru);
-    blank.localizedName = QString();
-    EXPECT_EQ(
-        InputSourceManager::makeInputSource(platform, platform.makeSource(unnamed))->localizedName,
-        us);
-    EXPECT_EQ(
-        InputSourceManager::makeInputSource(platform, platform.makeSource(blank))->localizedName,
-        ru);
+    for (const std::optional<QString>& name :
+         {std::optional<QString>(), std::optional(QString())}) {
+        Properties unnamed = layout(us);
+        unnamed.localizedName = name;
+        EXPECT_EQ(InputSourceManager::makeInputSource(platform, platform.makeSource(unnamed))
+                      ->localizedName,
+                  us);
+    }
 }
 
 TEST(MakeInputSource, NoRecordForASourceThatFailsACheck)
@@ -120,7 +107,7 @@ TEST(MakeInputSource, NoRecordForASourceThatFailsACheck)
     for (const Properties& properties : unselectableSources())
         EXPECT_EQ(InputSourceManager::makeInputSource(platform, platform.makeSource(properties)),
                   std::nullopt)
-            << properties.identifier.value_or(QStringLiteral("(no identifier)")).toStdString();
+            << properties.identifier.value_or(u"(no identifier)"_s).toStdString();
     EXPECT_EQ(InputSourceManager::makeInputSource(platform, nullptr), std::nullopt);
 }
 
@@ -154,29 +141,23 @@ TEST(SelectableKeyboardSources, AsksThePlatformAfreshEachTime)
     EXPECT_EQ(ids(InputSourceManager::selectableKeyboardSources(platform)), (QStringList{ru}));
 }
 
-TEST(CurrentSource, IsThePlatformsCurrentKeyboardSource)
-{
-    SimulatedTextInputSources platform;
-    platform.addEnabledSource(layout(us));
-    const auto ruSource = platform.addEnabledSource(layout(ru));
-    platform.setCurrentKeyboardSource(ruSource);
-
-    const auto current = InputSourceManager::currentSource(platform);
-    ASSERT_TRUE(current);
-    EXPECT_EQ(current->id, ru);
-    EXPECT_EQ(current->raw, ruSource);
-}
-
-TEST(CurrentSource, NoneWhenThePlatformHasNoneOrItFailsTheChecks)
+TEST(CurrentSource, IsThePlatformsCurrentKeyboardSourceIfItPassesTheChecks)
 {
     SimulatedTextInputSources platform;
     platform.addEnabledSource(layout(us));
     EXPECT_EQ(InputSourceManager::currentSource(platform), std::nullopt);
 
+    const auto ruSource = platform.addEnabledSource(layout(ru));
+    platform.setCurrentKeyboardSource(ruSource);
+    const auto current = InputSourceManager::currentSource(platform);
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->id, ru);
+    EXPECT_EQ(current->raw, ruSource);
+
     for (const Properties& properties : unselectableSources()) {
         platform.setCurrentKeyboardSource(platform.addEnabledSource(properties));
         EXPECT_EQ(InputSourceManager::currentSource(platform), std::nullopt)
-            << properties.identifier.value_or(QStringLiteral("(no identifier)")).toStdString();
+            << properties.identifier.value_or(u"(no identifier)"_s).toStdString();
     }
 }
 
@@ -197,12 +178,11 @@ TEST(Select, FalseWithoutAskingThePlatformWhenNoSelectableSourceHasTheIdentifier
     platform.addEnabledSource(layout(us));
     platform.addEnabledSource(layout(de));
     platform.makeSource(layout(ru)); // installed, not enabled
-    Properties notSelectCapable = layout(QStringLiteral("xkb:fr"));
+    Properties notSelectCapable = layout(u"xkb:fr"_s);
     notSelectCapable.isSelectCapable = false;
     platform.addEnabledSource(notSelectCapable);
 
-    for (const QString& id : {ru, QStringLiteral("xkb:fr"), QStringLiteral("XKB:US"),
-                              QStringLiteral("xkb:de"), QStringLiteral("xkb:us "), QString()})
+    for (const QString& id : {ru, u"xkb:fr"_s, u"XKB:US"_s, u"xkb:de"_s, u"xkb:us "_s, QString()})
         EXPECT_FALSE(InputSourceManager::select(platform, id)) << id.toStdString();
     EXPECT_TRUE(platform.selectRequests().isEmpty());
 }
