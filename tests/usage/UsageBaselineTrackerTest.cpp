@@ -10,13 +10,14 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString editor = QStringLiteral("org.example.Editor");
-const QString chat = QStringLiteral("org.example.Chat");
-const QString us = QStringLiteral("xkb:us");
-const QString ru = QStringLiteral("xkb:ru");
+const QString editor = u"org.example.Editor"_s;
+const QString chat = u"org.example.Chat"_s;
+const QString us = u"xkb:us"_s;
+const QString ru = u"xkb:ru"_s;
 
 QDateTime at(int day, int hour, int minute, double seconds = 0)
 {
@@ -35,13 +36,13 @@ protected:
 
     UsageTrackerTest()
     {
-        sources.insert(us, inputSources.addEnabledSource(SimulatedTextInputSources::keyboardLayout(
-                               us, QStringLiteral("English (US)"))));
-        sources.insert(ru, inputSources.addEnabledSource(SimulatedTextInputSources::keyboardLayout(
-                               ru, QStringLiteral("Russian"))));
+        sources.insert(us, inputSources.addEnabledSource(
+                               SimulatedTextInputSources::keyboardLayout(us, u"English (US)"_s)));
+        sources.insert(ru, inputSources.addEnabledSource(
+                               SimulatedTextInputSources::keyboardLayout(ru, u"Russian"_s)));
         inputSources.setCurrentKeyboardSource(sources.value(us));
         workspace.setRunningApplications(
-            {{editor, QStringLiteral("Editor"), {}, {}}, {chat, QStringLiteral("Chat"), {}, {}}});
+            {{editor, u"Editor"_s, {}, {}}, {chat, u"Chat"_s, {}, {}}});
         workspace.activate(editor);
     }
 
@@ -88,8 +89,8 @@ TEST_F(UsageTrackerTest, EachSegmentGoesToTheApplicationAndSourceCurrentWhenItBe
     EXPECT_EQ(sample(chat, ru)->totalSeconds, 30.0);
     EXPECT_EQ(sample(chat, us)->totalSeconds, 12.5);
     EXPECT_EQ(tracker->samples().size(), 3);
-    EXPECT_EQ(sample(chat, ru)->appDisplayName, QStringLiteral("Chat"));
-    EXPECT_EQ(sample(chat, ru)->inputSourceDisplayName, QStringLiteral("Russian"));
+    EXPECT_EQ(sample(chat, ru)->appDisplayName, u"Chat"_s);
+    EXPECT_EQ(sample(chat, ru)->inputSourceDisplayName, u"Russian"_s);
 }
 
 TEST_F(UsageTrackerTest, OnlySegmentsLongerThanOneSecondAreCredited)
@@ -99,7 +100,7 @@ TEST_F(UsageTrackerTest, OnlySegmentsLongerThanOneSecondAreCredited)
     EXPECT_FALSE(sample(editor, us)) << "exactly one second is dropped";
     activateAfter(1.5, editor);
     EXPECT_EQ(sample(editor, us)->totalSeconds, 1.5);
-    EXPECT_EQ(sample(editor, us)->daysObserved, QSet<QString>{QStringLiteral("2026-12-06")});
+    EXPECT_EQ(sample(editor, us)->daysObserved, QSet<QString>{u"2026-12-06"_s});
     activateAfter(-60, editor);
     EXPECT_EQ(sample(editor, us)->totalSeconds, 1.5) << "a clock set back credits nothing";
 }
@@ -111,7 +112,7 @@ TEST_F(UsageTrackerTest, SegmentAcrossMidnightCreditsOnlyTheLaterDay)
     clock.setNow(at(7, 0, 20));
     workspace.activate(chat);
     EXPECT_EQ(sample(editor, us)->totalSeconds, 1800.0);
-    EXPECT_EQ(sample(editor, us)->daysObserved, QSet<QString>{QStringLiteral("2026-12-07")});
+    EXPECT_EQ(sample(editor, us)->daysObserved, QSet<QString>{u"2026-12-07"_s});
 }
 
 TEST_F(UsageTrackerTest, UnknownApplicationOrSourceAtTheStartOfASegmentCreditsNothing)
@@ -130,20 +131,18 @@ TEST_F(UsageTrackerTest, NamesAreFixedAtFirstCreditAndFallBackToIdentifiers)
 {
     startTracking();
     activateAfter(10, chat);
-    workspace.setRunningApplications({{editor, QStringLiteral("Editor 2"), {}, {}}});
+    workspace.setRunningApplications({{editor, u"Editor 2"_s, {}, {}}});
     activateAfter(10, editor);
     activateAfter(10, chat);
-    EXPECT_EQ(sample(editor, us)->appDisplayName, QStringLiteral("Editor"));
+    EXPECT_EQ(sample(editor, us)->appDisplayName, u"Editor"_s);
     EXPECT_EQ(sample(chat, us)->appDisplayName, chat) << "Chat had quit when first credited";
 
-    const TextInputSources::Handle hidden =
-        inputSources.makeSource(SimulatedTextInputSources::keyboardLayout(
-            QStringLiteral("xkb:de"), QStringLiteral("German")));
+    const TextInputSources::Handle hidden = inputSources.makeSource(
+        SimulatedTextInputSources::keyboardLayout(u"xkb:de"_s, u"German"_s));
     inputSources.setCurrentKeyboardSource(hidden);
     inputSources.announceSelectedKeyboardSourceChanged();
     activateAfter(10, editor);
-    EXPECT_EQ(sample(chat, QStringLiteral("xkb:de"))->inputSourceDisplayName,
-              QStringLiteral("xkb:de"))
+    EXPECT_EQ(sample(chat, u"xkb:de"_s)->inputSourceDisplayName, u"xkb:de"_s)
         << "a source that is not enabled is named by its identifier";
 }
 
@@ -174,7 +173,7 @@ TEST_F(UsageTrackerTest, TotalsAreSavedAfterEveryCreditAndSurviveARestart)
     EXPECT_EQ(tracker->samples(), before);
 }
 
-TEST(UsageSamplesLoading, LaterDuplicateWinsAndTheNextSaveWritesOneEntry)
+TEST_F(UsageTrackerTest, LaterDuplicateWinsAndLoadingWritesNothing)
 {
     const auto element = [](double seconds) {
         return QJsonObject{{"bundleID", "a"},
@@ -185,50 +184,39 @@ TEST(UsageSamplesLoading, LaterDuplicateWinsAndTheNextSaveWritesOneEntry)
                            {"daysObserved", QJsonArray{"2026-12-01", "2026-12-02"}},
                            {"extra", 1}};
     };
-    InMemoryUserDefaults defaults(
-        {{UsageBaselineTracker::samplesKey,
-          QJsonDocument(QJsonArray{element(10), element(20)}).toJson(QJsonDocument::Compact)}});
-    InMemoryUserDefaults unused;
-    RuleStore store(unused);
-    SimWorkspace workspace;
-    SimulatedTextInputSources inputSources;
-    SimClock clock{at(6, 9, 0)};
-    UsageBaselineTracker tracker(defaults, workspace, inputSources, clock, store);
-    ASSERT_EQ(tracker.samples().size(), 1);
-    EXPECT_EQ(tracker.samples().first().totalSeconds, 20.0);
-    EXPECT_EQ(tracker.samples().first().daysObserved.size(), 2);
-    EXPECT_EQ(defaults.writeCount(), 0);
+    defaults.setData(UsageBaselineTracker::samplesKey,
+                     QJsonDocument(QJsonArray{element(10), element(20)}).toJson());
+    const int writesBefore = defaults.writeCount();
+    startTracking();
+    ASSERT_EQ(tracker->samples().size(), 1);
+    EXPECT_EQ(tracker->samples().first().totalSeconds, 20.0);
+    EXPECT_EQ(tracker->samples().first().daysObserved.size(), 2);
+    EXPECT_EQ(defaults.writeCount(), writesBefore);
 }
 
-TEST(UsageSamplesLoading, UnreadableSamplesLoadEmptyAndAreSetAsideBeforeTheFirstSave)
+TEST_F(UsageTrackerTest, UnreadableSamplesLoadEmptyAndAreSetAsideBeforeTheFirstSave)
 {
-    const QByteArray lacksDays =
-        R"([{"bundleID":"a","appDisplayName":"A","inputSourceID":"s","inputSourceDisplayName":"S","totalSeconds":5}])";
-    const QByteArray textTotal =
-        R"([{"bundleID":"a","appDisplayName":"A","inputSourceID":"s","inputSourceDisplayName":"S",)"
-        R"("totalSeconds":"5","daysObserved":[]}])";
-    const QByteArray numberDay =
-        R"([{"bundleID":"a","appDisplayName":"A","inputSourceID":"s","inputSourceDisplayName":"S",)"
-        R"("totalSeconds":5,"daysObserved":[20261206]}])";
-    for (const QByteArray& stored : {lacksDays, textTotal, numberDay, QByteArray("{")}) {
-        InMemoryUserDefaults defaults({{UsageBaselineTracker::samplesKey, stored}});
-        RuleStore store(defaults);
-        SimWorkspace workspace;
-        SimulatedTextInputSources inputSources;
-        inputSources.setCurrentKeyboardSource(
-            inputSources.addEnabledSource(SimulatedTextInputSources::keyboardLayout(
-                QStringLiteral("xkb:us"), QStringLiteral("US"))));
-        workspace.activate(QStringLiteral("a"));
-        SimClock clock{at(6, 9, 0)};
-        UsageBaselineTracker tracker(defaults, workspace, inputSources, clock, store);
-        EXPECT_TRUE(tracker.samples().isEmpty()) << stored.toStdString();
-        EXPECT_EQ(defaults.writeCount(), 0);
+    const auto withMembers = [](const char* rest) {
+        return QByteArray(R"([{"bundleID":"a","appDisplayName":"A","inputSourceID":"s",)"
+                          R"("inputSourceDisplayName":"S",)") +
+               rest + "}]";
+    };
+    for (const QByteArray& stored :
+         {withMembers(R"("totalSeconds":5)"),
+          withMembers(R"("totalSeconds":"5","daysObserved":[])"),
+          withMembers(R"("totalSeconds":5,"daysObserved":[20261206])"), QByteArray("{")}) {
+        tracker.reset();
+        workspace.activate(editor);
+        defaults.setData(UsageBaselineTracker::samplesKey, stored);
+        defaults.removeObject(UsageBaselineTracker::samplesKey + ".unreadable");
+        const int writesBefore = defaults.writeCount();
+        startTracking();
+        EXPECT_TRUE(tracker->samples().isEmpty()) << stored.toStdString();
+        EXPECT_EQ(defaults.writeCount(), writesBefore);
 
-        tracker.start();
-        clock.setNow(at(6, 9, 5));
-        workspace.activate(QStringLiteral("b"));
+        activateAfter(5, chat);
         EXPECT_EQ(defaults.values().value(UsageBaselineTracker::samplesKey + ".unreadable"),
                   stored);
-        EXPECT_EQ(tracker.samples().size(), 1);
+        EXPECT_EQ(tracker->samples().size(), 1);
     }
 }
