@@ -3,15 +3,13 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QStringList shippedLanguages{
-    QStringLiteral("ar"),      QStringLiteral("de"),     QStringLiteral("el"), QStringLiteral("en"),
-    QStringLiteral("es"),      QStringLiteral("fr"),     QStringLiteral("he"), QStringLiteral("id"),
-    QStringLiteral("it"),      QStringLiteral("ja"),     QStringLiteral("ko"), QStringLiteral("ms"),
-    QStringLiteral("pt"),      QStringLiteral("ru"),     QStringLiteral("th"), QStringLiteral("vi"),
-    QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant")};
+const QStringList shippedLanguages{u"ar"_s, u"de"_s, u"el"_s, u"en"_s, u"es"_s,      u"fr"_s,
+                                   u"he"_s, u"id"_s, u"it"_s, u"ja"_s, u"ko"_s,      u"ms"_s,
+                                   u"pt"_s, u"ru"_s, u"th"_s, u"vi"_s, u"zh-Hans"_s, u"zh-Hant"_s};
 
 std::optional<QString> match(std::initializer_list<const char*> preferences,
                              const QStringList& available = shippedLanguages)
@@ -45,28 +43,26 @@ TEST(LanguageMatching, NoMatchAcrossLanguagesOrScripts)
 {
     for (const char* preference : {"nl", "sr-Latn", "xx", "", "C", "yue"})
         EXPECT_EQ(match({preference}), std::nullopt) << preference;
-    EXPECT_EQ(match({"zh-Hant"}, {QStringLiteral("zh-Hans"), QStringLiteral("ja")}), std::nullopt);
-    EXPECT_EQ(match({"zh-CN"}, {QStringLiteral("zh-Hant")}), std::nullopt);
+    EXPECT_EQ(match({"zh-Hant"}, {u"zh-Hans"_s, u"ja"_s}), std::nullopt);
+    EXPECT_EQ(match({"zh-CN"}, {u"zh-Hant"_s}), std::nullopt);
     EXPECT_EQ(match({"en"}, {}), std::nullopt);
 }
 
 TEST(LanguageMatching, TheFirstPreferenceThatMatchesDecides)
 {
-    EXPECT_EQ(match({"nl-BE", "de-CH", "fr"}), QStringLiteral("de"))
+    EXPECT_EQ(match({"nl-BE", "de-CH", "fr"}), u"de"_s)
         << "a regional match of an earlier preference beats an exact match of a later one";
-    EXPECT_EQ(match({"xx", "ko"}), QStringLiteral("ko"));
+    EXPECT_EQ(match({"xx", "ko"}), u"ko"_s);
 }
 
 TEST(LanguageMatching, PrefersTheSameCodeThenNoRegionThenAnotherRegion)
 {
-    const QStringList english{QStringLiteral("en-AU"), QStringLiteral("en"),
-                              QStringLiteral("en-GB")};
-    EXPECT_EQ(match({"en-GB"}, english), QStringLiteral("en-GB"));
-    EXPECT_EQ(match({"en-US"}, english), QStringLiteral("en"));
-    EXPECT_EQ(match({"pt-PT"}, {QStringLiteral("pt-BR")}), QStringLiteral("pt-BR"));
-    EXPECT_EQ(match({"pt"}, {QStringLiteral("pt-BR")}), QStringLiteral("pt-BR"));
-    EXPECT_EQ(match({"zh-TW"}, {QStringLiteral("zh-Hant-HK"), QStringLiteral("zh-Hant-TW")}),
-              QStringLiteral("zh-Hant-TW"));
-    EXPECT_EQ(match({"qq-AA"}, {QStringLiteral("qq")}), QStringLiteral("qq"))
+    const QStringList english{u"en-AU"_s, u"en"_s, u"en-GB"_s};
+    EXPECT_EQ(match({"en-GB"}, english), u"en-GB"_s);
+    EXPECT_EQ(match({"en-US"}, english), u"en"_s);
+    EXPECT_EQ(match({"pt-PT"}, {u"pt-BR"_s}), u"pt-BR"_s);
+    EXPECT_EQ(match({"pt"}, {u"pt-BR"_s}), u"pt-BR"_s);
+    EXPECT_EQ(match({"zh-TW"}, {u"zh-Hant-HK"_s, u"zh-Hant-TW"_s}), u"zh-Hant-TW"_s);
+    EXPECT_EQ(match({"qq-AA"}, {u"qq"_s}), u"qq"_s)
         << "codes unknown to the locale database still match by their written subtags";
 }

@@ -9,10 +9,11 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString language = QStringLiteral("语言");
+const QString language = u"语言"_s;
 
 // A resource bundle in a temporary folder, with one table per language code that translates
 // "语言" to the given text.
@@ -20,21 +21,21 @@ class TemporaryBundle {
 public:
     explicit TemporaryBundle(const QMap<QString, QString>& translations = {})
     {
-        QDir(m_folder.path()).mkdir(QStringLiteral("Korvalen_Korvalen.bundle"));
+        QDir(m_folder.path()).mkdir(u"Korvalen_Korvalen.bundle"_s);
         for (auto it = translations.cbegin(); it != translations.cend(); ++it)
-            addLocalization(it.key(), QStringLiteral("\"语言\" = \"%1\";\n").arg(it.value()));
+            addLocalization(it.key(), u"\"语言\" = \"%1\";\n"_s.arg(it.value()));
     }
 
     void addLocalization(const QString& code, const QString& table) const
     {
-        const QString folder = path() + u'/' + code + QStringLiteral(".lproj");
+        const QString folder = path() + u'/' + code + u".lproj"_s;
         QDir().mkpath(folder);
-        QFile file(folder + QStringLiteral("/Localizable.strings"));
+        QFile file(folder + u"/Localizable.strings"_s);
         if (file.open(QIODevice::WriteOnly))
             file.write(table.toUtf8());
     }
 
-    QString path() const { return m_folder.filePath(QStringLiteral("Korvalen_Korvalen.bundle")); }
+    QString path() const { return m_folder.filePath(u"Korvalen_Korvalen.bundle"_s); }
     std::optional<Bundle> bundle() const { return Bundle::open(path()); }
 
 private:
@@ -44,12 +45,12 @@ private:
 struct LocalizerFixture : ::testing::Test {
     InMemoryUserDefaults defaults;
     RuleStore store{defaults};
-    QStringList systemLanguages{QStringLiteral("fr-CA"), QStringLiteral("en-US")};
-    TemporaryBundle bundle{{{QStringLiteral("en"), QStringLiteral("Language")},
-                            {QStringLiteral("fr"), QStringLiteral("Langue")},
-                            {QStringLiteral("ms"), QStringLiteral("Bahasa")},
-                            {QStringLiteral("ar"), QStringLiteral("اللغة")},
-                            {QStringLiteral("zh-Hant"), QStringLiteral("語言")}}};
+    QStringList systemLanguages{u"fr-CA"_s, u"en-US"_s};
+    TemporaryBundle bundle{{{u"en"_s, u"Language"_s},
+                            {u"fr"_s, u"Langue"_s},
+                            {u"ms"_s, u"Bahasa"_s},
+                            {u"ar"_s, u"اللغة"_s},
+                            {u"zh-Hant"_s, u"語言"_s}}};
 
     Localizer localizer(std::optional<Bundle> resourceBundle)
     {
@@ -62,38 +63,38 @@ struct LocalizerFixture : ::testing::Test {
 TEST_F(LocalizerFixture, FollowsTheSystemPreferencesWithoutAnOverride)
 {
     const Localizer subject = localizer(bundle.bundle());
-    EXPECT_EQ(subject.resolveCurrentLocalization().languageCode, QStringLiteral("fr"))
+    EXPECT_EQ(subject.resolveCurrentLocalization().languageCode, u"fr"_s)
         << "a regional variant finds the plain language";
-    EXPECT_EQ(subject.localized(language), QStringLiteral("Langue"));
+    EXPECT_EQ(subject.localized(language), u"Langue"_s);
 
-    systemLanguages = {QStringLiteral("zh-HK"), QStringLiteral("en")};
-    EXPECT_EQ(subject.localized(language), QStringLiteral("語言"))
+    systemLanguages = {u"zh-HK"_s, u"en"_s};
+    EXPECT_EQ(subject.localized(language), u"語言"_s)
         << "the system preferences are read again for every lookup";
 }
 
 TEST_F(LocalizerFixture, TheOverrideWinsAndItsRemovalHandsBackToTheSystem)
 {
     const Localizer subject = localizer(bundle.bundle());
-    store.setLanguageOverride(QStringLiteral("ms"));
+    store.setLanguageOverride(u"ms"_s);
     const Localization malay = subject.resolveCurrentLocalization();
-    EXPECT_EQ(malay.languageCode, QStringLiteral("ms"));
+    EXPECT_EQ(malay.languageCode, u"ms"_s);
     ASSERT_TRUE(malay.bundle.has_value());
-    EXPECT_EQ(malay.bundle->path(), bundle.path() + QStringLiteral("/ms.lproj"));
-    EXPECT_EQ(subject.localized(language), QStringLiteral("Bahasa"));
+    EXPECT_EQ(malay.bundle->path(), bundle.path() + u"/ms.lproj"_s);
+    EXPECT_EQ(subject.localized(language), u"Bahasa"_s);
 
-    store.setLanguageOverride(QStringLiteral("en-GB"));
-    EXPECT_EQ(subject.localized(language), QStringLiteral("Language"))
+    store.setLanguageOverride(u"en-GB"_s);
+    EXPECT_EQ(subject.localized(language), u"Language"_s)
         << "an override without its own folder is matched like a preference";
 
-    store.setLanguageOverride(QStringLiteral("ar"));
+    store.setLanguageOverride(u"ar"_s);
     const QString arabic = subject.resolveCurrentLocalization().languageCode;
-    EXPECT_EQ(arabic, QStringLiteral("ar"));
+    EXPECT_EQ(arabic, u"ar"_s);
     EXPECT_TRUE(isRightToLeft(arabic));
-    EXPECT_TRUE(isRightToLeft(QStringLiteral("he")));
-    EXPECT_FALSE(isRightToLeft(QStringLiteral("ms")));
+    EXPECT_TRUE(isRightToLeft(u"he"_s));
+    EXPECT_FALSE(isRightToLeft(u"ms"_s));
 
     store.setLanguageOverride(std::nullopt);
-    EXPECT_EQ(subject.localized(language), QStringLiteral("Langue"));
+    EXPECT_EQ(subject.localized(language), u"Langue"_s);
 }
 
 TEST_F(LocalizerFixture, NothingMatchingGivesTheDevelopmentTexts)
@@ -102,48 +103,42 @@ TEST_F(LocalizerFixture, NothingMatchingGivesTheDevelopmentTexts)
     for (const char* code : {"de", "zh-Hans", "", "../en"}) {
         store.setLanguageOverride(QString::fromLatin1(code));
         const Localization localization = subject.resolveCurrentLocalization();
-        EXPECT_EQ(localization.languageCode, QStringLiteral("zh-Hans")) << code;
+        EXPECT_EQ(localization.languageCode, u"zh-Hans"_s) << code;
         EXPECT_EQ(localization.bundle->path(), bundle.path()) << code;
         EXPECT_EQ(subject.localized(language), language) << code;
     }
 }
 
-TEST_F(LocalizerFixture, MissingTablesAndEntriesGiveTheDevelopmentText)
+TEST_F(LocalizerFixture, MissingBundlesTablesAndEntriesGiveTheDevelopmentText)
 {
+    store.setLanguageOverride(u"fr"_s);
+    EXPECT_FALSE(localizer(std::nullopt).resolveCurrentLocalization().bundle.has_value());
     TemporaryBundle empty;
-    EXPECT_EQ(localizer(empty.bundle()).resolveCurrentLocalization().languageCode,
-              QStringLiteral("zh-Hans"));
-    EXPECT_EQ(localizer(empty.bundle()).localized(language), language);
+    for (std::optional<Bundle> missing : {std::optional<Bundle>(), empty.bundle()}) {
+        const Localizer subject = localizer(missing);
+        EXPECT_EQ(subject.resolveCurrentLocalization().languageCode, u"zh-Hans"_s);
+        EXPECT_EQ(subject.localized(language), language);
+    }
 
-    bundle.addLocalization(QStringLiteral("de"), QStringLiteral("\"添加\" = \"Hinzufügen\";"));
-    bundle.addLocalization(QStringLiteral("ja"), QStringLiteral("\"添加\" = \"追加\"; broken"));
-    QDir().mkpath(bundle.path() + QStringLiteral("/ko.lproj"));
+    bundle.addLocalization(u"de"_s, u"\"添加\" = \"Hinzufügen\";"_s);
+    bundle.addLocalization(u"ja"_s, u"\"添加\" = \"追加\"; broken"_s);
+    QDir().mkpath(bundle.path() + u"/ko.lproj"_s);
     const Localizer subject = localizer(bundle.bundle());
     for (const char* code : {"de", "ja", "ko"}) {
         store.setLanguageOverride(QString::fromLatin1(code));
         EXPECT_EQ(subject.resolveCurrentLocalization().languageCode, QString::fromLatin1(code));
         EXPECT_EQ(subject.localized(language), language) << code;
     }
-    store.setLanguageOverride(QStringLiteral("ja"));
-    EXPECT_EQ(subject.localized(QStringLiteral("添加")), QStringLiteral("追加"))
+    store.setLanguageOverride(u"ja"_s);
+    EXPECT_EQ(subject.localized(u"添加"_s), u"追加"_s)
         << "entries before a fault in the table still serve";
-}
-
-TEST_F(LocalizerFixture, AMissingBundleShowsTheDevelopmentTexts)
-{
-    const Localizer subject = localizer(std::nullopt);
-    store.setLanguageOverride(QStringLiteral("fr"));
-    const Localization localization = subject.resolveCurrentLocalization();
-    EXPECT_FALSE(localization.bundle.has_value());
-    EXPECT_EQ(localization.languageCode, QStringLiteral("zh-Hans"));
-    EXPECT_EQ(subject.localized(language), language);
 }
 
 TEST(ResourceBundleLocation, TakesTheFirstFolderAndReportsWhenThereIsNone)
 {
     TemporaryBundle first;
     TemporaryBundle second;
-    const QString missing = first.path() + QStringLiteral("/missing");
+    const QString missing = first.path() + u"/missing"_s;
     QString errors;
     QTextStream errorStream(&errors);
 
@@ -156,6 +151,5 @@ TEST(ResourceBundleLocation, TakesTheFirstFolderAndReportsWhenThereIsNone)
     EXPECT_EQ(errors, QString());
 
     EXPECT_FALSE(findResourceBundle({missing, missing + u'2'}, errorStream).has_value());
-    EXPECT_EQ(errors, QStringLiteral("could not load resource bundle: from %1 or %1%2\n")
-                          .arg(missing, QStringLiteral("2")));
+    EXPECT_EQ(errors, u"could not load resource bundle: from %1 or %1%2\n"_s.arg(missing, u"2"_s));
 }

@@ -15,27 +15,24 @@
 #include <map>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 const QString sourceFolder = QStringLiteral(KORVALEN_SOURCE_DIR "/src");
-const QString shippedBundle =
-    sourceFolder + QStringLiteral("/app/resources/Korvalen_Korvalen.bundle");
+const QString shippedBundle = sourceFolder + u"/app/resources/Korvalen_Korvalen.bundle"_s;
 
 // The 18 interface languages of the status menu's language submenu.
 const QStringList interfaceLanguages{
-    QStringLiteral("ar"),      QStringLiteral("de"),     QStringLiteral("el"), QStringLiteral("en"),
-    QStringLiteral("es"),      QStringLiteral("fr"),     QStringLiteral("he"), QStringLiteral("id"),
-    QStringLiteral("it"),      QStringLiteral("ja"),     QStringLiteral("ko"), QStringLiteral("ms"),
-    QStringLiteral("pt"),      QStringLiteral("ru"),     QStringLiteral("th"), QStringLiteral("vi"),
-    QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant")};
+    u"ar"_s, u"de"_s, u"el"_s, u"en"_s, u"es"_s, u"fr"_s, u"he"_s, u"id"_s,      u"it"_s,
+    u"ja"_s, u"ko"_s, u"ms"_s, u"pt"_s, u"ru"_s, u"th"_s, u"vi"_s, u"zh-Hans"_s, u"zh-Hant"_s};
 
 std::map<QString, StringsTable> shippedTables()
 {
     std::map<QString, StringsTable> tables;
     for (const QString& code : interfaceLanguages) {
-        const auto table = StringsTable::fromFile(shippedBundle + u'/' + code +
-                                                  QStringLiteral(".lproj/Localizable.strings"));
+        const auto table =
+            StringsTable::fromFile(shippedBundle + u'/' + code + u".lproj/Localizable.strings"_s);
         tables[code] = table.value_or(StringsTable());
     }
     return tables;
@@ -50,9 +47,9 @@ QStringList placeholders(const QString& text)
     int sequential = 0;
     for (const auto& match : pattern.globalMatch(text)) {
         if (match.hasCaptured(1))
-            found.append(QStringLiteral("%%"));
+            found.append(u"%%"_s);
         else if (!match.hasCaptured(3))
-            found.append(QStringLiteral("stray"));
+            found.append(u"stray"_s);
         else if (match.hasCaptured(2))
             found.append(match.captured(2) + u'$' + match.captured(3));
         else
@@ -107,9 +104,8 @@ void collectLookedUpTexts(const QString& code, const QString& where, LookedUpTex
 LookedUpTexts lookedUpTextsInSources()
 {
     LookedUpTexts texts;
-    QDirIterator files(sourceFolder,
-                       {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.mm")},
-                       QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator files(sourceFolder, {u"*.cpp"_s, u"*.h"_s, u"*.mm"_s}, QDir::Files,
+                       QDirIterator::Subdirectories);
     while (files.hasNext()) {
         QFile file(files.next());
         if (file.open(QIODevice::ReadOnly))
@@ -127,7 +123,7 @@ TEST(ShippedStringTables, EveryInterfaceLanguageHasACompleteTableWithTheSameKeys
     EXPECT_EQ(bundle->localizations(), interfaceLanguages);
 
     const auto tables = shippedTables();
-    const QHash<QString, QString>& development = tables.at(QStringLiteral("zh-Hans")).entries();
+    const QHash<QString, QString>& development = tables.at(u"zh-Hans"_s).entries();
     EXPECT_GE(development.size(), 50);
     for (auto it = development.cbegin(); it != development.cend(); ++it)
         EXPECT_EQ(it.value(), it.key()) << "the development table shows the texts as written";
@@ -157,12 +153,12 @@ TEST(ShippedStringTables, EveryTranslationKeepsThePlaceholdersOfItsKey)
 
 TEST(ShippedStringTables, PlaceholderComparisonSeesEveryKindOfFault)
 {
-    const QString key = QStringLiteral("「%1$@」%2$d%% 时间用「%3$@」");
-    EXPECT_EQ(placeholders(QStringLiteral("%3$@ · %1$@ · %2$d%%")), placeholders(key));
+    const QString key = u"「%1$@」%2$d%% 时间用「%3$@」"_s;
+    EXPECT_EQ(placeholders(u"%3$@ · %1$@ · %2$d%%"_s), placeholders(key));
     for (const char* faulty : {"%1$@ %2$d %3$@", "%1$@ %2$d%% %3$@ %3$@", "%1$@ %2$@%% %3$@",
                                "%1$@ %2$d% %3$@", "%1$@ %2$d%% %@"})
         EXPECT_NE(placeholders(QString::fromLatin1(faulty)), placeholders(key)) << faulty;
-    EXPECT_EQ(placeholders(QStringLiteral("%@ → %@")), placeholders(QStringLiteral("%1$@ ← %2$@")));
+    EXPECT_EQ(placeholders(u"%@ → %@"_s), placeholders(u"%1$@ ← %2$@"_s));
 }
 
 TEST(ShippedStringTables, EveryLookedUpTextHasAnEntryInEveryTable)
@@ -192,11 +188,10 @@ TEST(ShippedStringTables, TheSourceReaderFindsLiteralsAndFlagsOtherArguments)
         // the lookup, localized(), reads afresh
         note = localized(explanationFor(mode));
     )"),
-                         QStringLiteral("Sample.cpp"), texts);
-    EXPECT_EQ(texts.literals,
-              (QSet<QString>{QStringLiteral("语言"), QStringLiteral("Korvalen 规则管理"),
-                             QStringLiteral("锁定中：%@"), QStringLiteral("say \"hi\"\\n")}));
-    EXPECT_EQ(texts.otherArguments, QStringList{QStringLiteral("Sample.cpp:11")});
+                         u"Sample.cpp"_s, texts);
+    EXPECT_EQ(texts.literals, (QSet<QString>{u"语言"_s, u"Korvalen 规则管理"_s, u"锁定中：%@"_s,
+                                             u"say \"hi\"\\n"_s}));
+    EXPECT_EQ(texts.otherArguments, QStringList{u"Sample.cpp:11"_s});
 }
 
 TEST(SharedLocalization, LooksUpInTheShippedBundleInTheStoresLanguage)
@@ -209,15 +204,15 @@ TEST(SharedLocalization, LooksUpInTheShippedBundleInTheStoresLanguage)
     EXPECT_EQ(resourceBundle()->path(), shippedBundle)
         << "found in the source tree when the program is not installed";
 
-    RuleStore::shared().setLanguageOverride(QStringLiteral("de"));
-    EXPECT_EQ(resolveCurrentLocalization().languageCode, QStringLiteral("de"));
-    EXPECT_EQ(localized(QStringLiteral("语言")), QStringLiteral("Sprache"));
+    RuleStore::shared().setLanguageOverride(u"de"_s);
+    EXPECT_EQ(resolveCurrentLocalization().languageCode, u"de"_s);
+    EXPECT_EQ(localized(u"语言"_s), u"Sprache"_s);
 
-    RuleStore::shared().setLanguageOverride(QStringLiteral("en-AU"));
-    EXPECT_EQ(formatted(localized(QStringLiteral("根据历史使用，「%1$@」%2$d%% 时间用「%3$@」")),
-                        {QStringLiteral("Terminal"), 85, QStringLiteral("ABC")}),
-              QStringLiteral("Based on past use, “Terminal” uses “ABC” 85% of the time"));
+    RuleStore::shared().setLanguageOverride(u"en-AU"_s);
+    EXPECT_EQ(formatted(localized(u"根据历史使用，「%1$@」%2$d%% 时间用「%3$@」"_s),
+                        {u"Terminal"_s, 85, u"ABC"_s}),
+              u"Based on past use, “Terminal” uses “ABC” 85% of the time"_s);
 
-    RuleStore::shared().setLanguageOverride(QStringLiteral("he"));
+    RuleStore::shared().setLanguageOverride(u"he"_s);
     EXPECT_TRUE(isRightToLeft(resolveCurrentLocalization().languageCode));
 }

@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QByteArray utf8(const char* text)
-{
-    return QByteArray(text);
-}
 
 QByteArray encoded(const QString& text, QStringConverter::Encoding encoding)
 {
@@ -31,7 +27,7 @@ QHash<QString, QString> entries(std::initializer_list<std::pair<const char*, con
 
 TEST(StringsTable, ReadsEntriesBetweenCommentsAndWhiteSpace)
 {
-    const StringsTable table = StringsTable::fromData(utf8(R"(/* A block comment
+    const StringsTable table = StringsTable::fromData(QByteArray(R"(/* A block comment
    over two lines, with "quotes" = "inside"; */
 "语言" = "Language";   // a line comment "a" = "b";
 	"添加"="Add"
@@ -47,13 +43,13 @@ unquoted_Key.1 = value/with:punctuation-$;
                                         {"key only", "key only"},
                                         {"unquoted_Key.1", "value/with:punctuation-$"},
                                         {"again", "last"}}));
-    EXPECT_EQ(table.value(QStringLiteral("语言")), QStringLiteral("Language"));
-    EXPECT_EQ(table.value(QStringLiteral("missing")), std::nullopt);
+    EXPECT_EQ(table.value(u"语言"_s), u"Language"_s);
+    EXPECT_EQ(table.value(u"missing"_s), std::nullopt);
 }
 
 TEST(StringsTable, UnescapesQuotedTexts)
 {
-    const StringsTable table = StringsTable::fromData(utf8(
+    const StringsTable table = StringsTable::fromData(QByteArray(
         R"("controls" = "a\nb\tc\rd";
 "quotes" = "say \"hi\" \\ back\slash";
 "bmp" = "\U00e9\u4E2D\U20AC";
@@ -63,19 +59,19 @@ TEST(StringsTable, UnescapesQuotedTexts)
 "empty" = "";
 )"));
     EXPECT_TRUE(table.isComplete());
-    EXPECT_EQ(table.value(QStringLiteral("controls")), QStringLiteral("a\nb\tc\rd"));
-    EXPECT_EQ(table.value(QStringLiteral("quotes")), QStringLiteral("say \"hi\" \\ backslash"));
-    EXPECT_EQ(table.value(QStringLiteral("bmp")), QStringLiteral("é中€"));
-    EXPECT_EQ(table.value(QStringLiteral("pair")), QStringLiteral("😀!"));
-    EXPECT_EQ(table.value(QStringLiteral("lone")), QStringLiteral("\uFFFDx\uFFFD"))
+    EXPECT_EQ(table.value(u"controls"_s), u"a\nb\tc\rd"_s);
+    EXPECT_EQ(table.value(u"quotes"_s), u"say \"hi\" \\ backslash"_s);
+    EXPECT_EQ(table.value(u"bmp"_s), u"é中€"_s);
+    EXPECT_EQ(table.value(u"pair"_s), u"😀!"_s);
+    EXPECT_EQ(table.value(u"lone"_s), u"\uFFFDx\uFFFD"_s)
         << "a half of a surrogate pair alone is replaced, never kept as an invalid string";
-    EXPECT_EQ(table.value(QStringLiteral("short")), QStringLiteral("AB"));
-    EXPECT_EQ(table.value(QStringLiteral("empty")), QString());
+    EXPECT_EQ(table.value(u"short"_s), u"AB"_s);
+    EXPECT_EQ(table.value(u"empty"_s), QString());
 }
 
 TEST(StringsTable, DecodesUtf8AndUtf16WithByteOrderMarks)
 {
-    const QString text = QStringLiteral("/* 注释 */\n\"语言\" = \"Язык 😀\";\n");
+    const QString text = u"/* 注释 */\n\"语言\" = \"Язык 😀\";\n"_s;
     const auto expected = entries({{"语言", "Язык 😀"}});
     const QByteArray plainUtf8 = text.toUtf8();
     for (const QByteArray& data :
@@ -115,9 +111,9 @@ TEST(StringsTable, InvalidBytesAreReplacedAndMarkTheTableIncomplete)
 {
     const StringsTable utf8Table = StringsTable::fromData(QByteArray("\"a\" = \"x\xFFy\";"));
     EXPECT_FALSE(utf8Table.isComplete());
-    EXPECT_EQ(utf8Table.value(QStringLiteral("a")), QStringLiteral("x\uFFFDy"));
+    EXPECT_EQ(utf8Table.value(u"a"_s), u"x\uFFFDy"_s);
 
-    QByteArray oddUtf16 = encoded(QStringLiteral("\"a\" = \"b\";"), QStringConverter::Utf16LE);
+    QByteArray oddUtf16 = encoded(u"\"a\" = \"b\";"_s, QStringConverter::Utf16LE);
     oddUtf16.append('\0');
     EXPECT_FALSE(StringsTable::fromData(oddUtf16).isComplete());
 }
@@ -126,8 +122,7 @@ TEST(StringsTable, EveryTruncationOfAFileReadsWithoutFault)
 {
     // Whatever is cut off (a download broken off, a disk full while saving), reading stays safe
     // and keeps only whole entries.
-    const QString text =
-        QStringLiteral("/* c */ \"k1\" = \"v\\U00e9\\UD83D\\UDE00\"; // x\n\"k2\" = \"w\";\n");
+    const QString text = u"/* c */ \"k1\" = \"v\\U00e9\\UD83D\\UDE00\"; // x\n\"k2\" = \"w\";\n"_s;
     for (const auto encoding : {QStringConverter::Utf8, QStringConverter::Utf16LE}) {
         const QByteArray whole = encoded(text, encoding);
         for (qsizetype length = 0; length <= whole.size(); ++length) {
