@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::AppBundleFolders;
 using Policy = RunningApplication::ActivationPolicy;
 
@@ -20,10 +21,10 @@ namespace {
 class InstalledAppsScannerTest : public ::testing::Test {
 protected:
     AppBundleFolders disk;
-    const QString applications = disk.path(QStringLiteral("Applications"));
-    const QString system = disk.path(QStringLiteral("System/Applications"));
-    const QString utilities = disk.path(QStringLiteral("System/Applications/Utilities"));
-    const QString home = disk.path(QStringLiteral("home/Applications"));
+    const QString applications = disk.path(u"Applications"_s);
+    const QString system = disk.path(u"System/Applications"_s);
+    const QString utilities = disk.path(u"System/Applications/Utilities"_s);
+    const QString home = disk.path(u"home/Applications"_s);
     const InfoPlistApplicationBundles bundles{{applications, system, utilities, home}};
 
     QList<InstalledApp> scan() const { return InstalledAppsScanner::scan(bundles); }
@@ -50,168 +51,143 @@ QStringList displayNames(const QList<InstalledApp>& apps)
 
 TEST_F(InstalledAppsScannerTest, FirstCopyOfAnIdentifierWinsInFolderOrder)
 {
-    disk.writeApp(QStringLiteral("Applications/Editor.app"), "com.example.editor", {}, "Editor");
-    disk.writeApp(QStringLiteral("Applications/Editor Beta.app"), "com.example.editor-beta", {},
-                  "Editor Beta");
+    disk.writeApp(u"Applications/Editor.app"_s, "com.example.editor", {}, "Editor");
+    disk.writeApp(u"Applications/Editor Beta.app"_s, "com.example.editor-beta", {}, "Editor Beta");
     // A later copy is dropped even when it names itself differently.
-    disk.writeApp(QStringLiteral("home/Applications/Editor.app"), "com.example.editor",
-                  "Editor (Home)");
-    disk.writeApp(QStringLiteral("System/Applications/Mail.app"), "com.example.mail", {}, "Mail");
-    disk.writeApp(QStringLiteral("home/Applications/Mail Copy.app"), "com.example.mail", {},
-                  "Mail Copy");
+    disk.writeApp(u"home/Applications/Editor.app"_s, "com.example.editor", "Editor (Home)");
+    disk.writeApp(u"System/Applications/Mail.app"_s, "com.example.mail", {}, "Mail");
+    disk.writeApp(u"home/Applications/Mail Copy.app"_s, "com.example.mail", {}, "Mail Copy");
     // Utilities lies inside a scanned folder but is listed by name, so it is read exactly once.
-    disk.writeApp(QStringLiteral("System/Applications/Utilities/Terminal.app"),
-                  "com.example.terminal");
+    disk.writeApp(u"System/Applications/Utilities/Terminal.app"_s, "com.example.terminal");
 
     const QList<InstalledApp> expected{
-        {QStringLiteral("com.example.editor"), QStringLiteral("Editor"),
-         applications + QStringLiteral("/Editor.app")},
-        {QStringLiteral("com.example.editor-beta"), QStringLiteral("Editor Beta"),
-         applications + QStringLiteral("/Editor Beta.app")},
-        {QStringLiteral("com.example.mail"), QStringLiteral("Mail"),
-         system + QStringLiteral("/Mail.app")},
-        {QStringLiteral("com.example.terminal"), QStringLiteral("Terminal"),
-         utilities + QStringLiteral("/Terminal.app")},
+        {u"com.example.editor"_s, u"Editor"_s, applications + u"/Editor.app"_s},
+        {u"com.example.editor-beta"_s, u"Editor Beta"_s, applications + u"/Editor Beta.app"_s},
+        {u"com.example.mail"_s, u"Mail"_s, system + u"/Mail.app"_s},
+        {u"com.example.terminal"_s, u"Terminal"_s, utilities + u"/Terminal.app"_s},
     };
     EXPECT_EQ(scan(), expected);
 }
 
 TEST_F(InstalledAppsScannerTest, FoldersThatCannotBeListedArePassedOver)
 {
-    disk.writeApp(QStringLiteral("Applications/Editor.app"), "com.example.editor");
-    disk.writeApp(QStringLiteral("home/Applications/Tool.app"), "com.example.tool");
+    disk.writeApp(u"Applications/Editor.app"_s, "com.example.editor");
+    disk.writeApp(u"home/Applications/Tool.app"_s, "com.example.tool");
     const QList<InstalledApp> withAllFolders = scan();
     ASSERT_EQ(withAllFolders.size(), 2);
 
     // A fresh account has no "Applications" in its home folder; other folders may be files.
-    const QString file = disk.write(QStringLiteral("not-a-folder"), "x");
+    const QString file = disk.write(u"not-a-folder"_s, "x");
     const InfoPlistApplicationBundles withMissing{
-        {disk.path(QStringLiteral("missing")), applications, file, system, utilities, home}};
+        {disk.path(u"missing"_s), applications, file, system, utilities, home}};
     EXPECT_EQ(InstalledAppsScanner::scan(withMissing), withAllFolders);
 }
 
 TEST_F(InstalledAppsScannerTest, OnlyBundlesDirectlyInsideNamedDotAppWithAnIdentifierAreListed)
 {
-    disk.writeApp(QStringLiteral("Applications/.Hidden Helper.app"), "com.example.hidden");
-    disk.writeApp(QStringLiteral("Applications/Games/Chess.app"), "com.example.chess");
-    disk.writeApp(QStringLiteral("Applications/Notes.APP"), "com.example.upper-case");
-    disk.writeApp(QStringLiteral("Applications/Notes.app.zip"), "com.example.zip");
-    disk.write(QStringLiteral("Applications/Readme.txt"), "read me");
-    disk.write(QStringLiteral("Applications/File.app"), "a file, not a bundle");
-    QDir().mkpath(disk.path(QStringLiteral("Applications/Empty.app")));
-    disk.writeBundle(QStringLiteral("Applications/No Identifier.app"),
+    disk.writeApp(u"Applications/.Hidden Helper.app"_s, "com.example.hidden");
+    disk.writeApp(u"Applications/Games/Chess.app"_s, "com.example.chess");
+    disk.writeApp(u"Applications/Notes.APP"_s, "com.example.upper-case");
+    disk.writeApp(u"Applications/Notes.app.zip"_s, "com.example.zip");
+    disk.write(u"Applications/Readme.txt"_s, "read me");
+    disk.write(u"Applications/File.app"_s, "a file, not a bundle");
+    QDir().mkpath(disk.path(u"Applications/Empty.app"_s));
+    disk.writeBundle(u"Applications/No Identifier.app"_s,
                      AppBundleFolders::entry("CFBundleName", "No Identifier"));
-    disk.writeBundle(QStringLiteral("Applications/Number Identifier.app"),
+    disk.writeBundle(u"Applications/Number Identifier.app"_s,
                      "<key>CFBundleIdentifier</key><integer>42</integer>\n");
-    disk.writeApp(QStringLiteral("Applications/Empty Identifier.app"), "");
-    disk.write(QStringLiteral("Applications/Broken.app/Contents/Info.plist"),
+    disk.writeApp(u"Applications/Empty Identifier.app"_s, "");
+    disk.write(u"Applications/Broken.app/Contents/Info.plist"_s,
                "<plist><dict><key>CFBundleIdentifier</key><string>com.example.broken");
-    ASSERT_TRUE(QFile::link(disk.path(QStringLiteral("Applications/Loop.app")),
-                            disk.path(QStringLiteral("Applications/Loop.app"))));
-    disk.writeApp(QStringLiteral("elsewhere/Linked.app"), "com.example.linked");
-    ASSERT_TRUE(QFile::link(disk.path(QStringLiteral("elsewhere/Linked.app")),
-                            disk.path(QStringLiteral("Applications/Linked.app"))));
+    ASSERT_TRUE(
+        QFile::link(disk.path(u"Applications/Loop.app"_s), disk.path(u"Applications/Loop.app"_s)));
+    disk.writeApp(u"elsewhere/Linked.app"_s, "com.example.linked");
+    ASSERT_TRUE(
+        QFile::link(disk.path(u"elsewhere/Linked.app"_s), disk.path(u"Applications/Linked.app"_s)));
 
     const QList<InstalledApp> expected{
-        {QStringLiteral("com.example.hidden"), QStringLiteral(".Hidden Helper"),
-         applications + QStringLiteral("/.Hidden Helper.app")},
-        {QStringLiteral("com.example.linked"), QStringLiteral("Linked"),
-         applications + QStringLiteral("/Linked.app")},
+        {u"com.example.hidden"_s, u".Hidden Helper"_s, applications + u"/.Hidden Helper.app"_s},
+        {u"com.example.linked"_s, u"Linked"_s, applications + u"/Linked.app"_s},
     };
     EXPECT_EQ(scan(), expected);
 }
 
 TEST_F(InstalledAppsScannerTest, DisplayNameIsTheFirstNameGivenAsTextThenTheEntryName)
 {
-    disk.writeApp(QStringLiteral("Applications/Both.app"), "both", "Display", "Short");
-    disk.writeApp(QStringLiteral("Applications/Short Only.app"), "short", {}, "Short");
-    disk.writeApp(QStringLiteral("Applications/Empty Name.app"), "empty", "", "Short");
-    disk.writeBundle(QStringLiteral("Applications/Typed.app"),
+    disk.writeApp(u"Applications/Both.app"_s, "both", "Display", "Short");
+    disk.writeApp(u"Applications/Short Only.app"_s, "short", {}, "Short");
+    disk.writeApp(u"Applications/Empty Name.app"_s, "empty", "", "Short");
+    disk.writeBundle(u"Applications/Typed.app"_s,
                      AppBundleFolders::entry("CFBundleIdentifier", "typed") +
                          "<key>CFBundleDisplayName</key><integer>7</integer>\n" +
                          AppBundleFolders::entry("CFBundleName", "Typed Short"));
-    disk.writeApp(QStringLiteral("Applications/Tool.app"), "tool");
-    disk.writeApp(QStringLiteral("Applications/Re.apply.app"), "reapply");
+    disk.writeApp(u"Applications/Tool.app"_s, "tool");
+    disk.writeApp(u"Applications/Re.apply.app"_s, "reapply");
 
     const QHash<QString, QString> expected{
-        {QStringLiteral("both"), QStringLiteral("Display")},
-        {QStringLiteral("short"), QStringLiteral("Short")},
-        {QStringLiteral("empty"), QString()},
-        {QStringLiteral("typed"), QStringLiteral("Typed Short")},
-        {QStringLiteral("tool"), QStringLiteral("Tool")},
-        {QStringLiteral("reapply"), QStringLiteral("Rely")},
+        {u"both"_s, u"Display"_s},      {u"short"_s, u"Short"_s}, {u"empty"_s, QString()},
+        {u"typed"_s, u"Typed Short"_s}, {u"tool"_s, u"Tool"_s},   {u"reapply"_s, u"Rely"_s},
     };
     EXPECT_EQ(namesByIdentifier(), expected);
 }
 
 TEST_F(InstalledAppsScannerTest, SortsAsAFileBrowserAndKeepsTiesInTheOrderFound)
 {
-    disk.writeApp(QStringLiteral("Applications/10.app"), "ten", {}, "App 10");
-    disk.writeApp(QStringLiteral("Applications/9.app"), "nine", {}, "App 9");
-    disk.writeApp(QStringLiteral("Applications/b.app"), "beta", {}, "Beta");
-    disk.writeApp(QStringLiteral("Applications/a.app"), "alpha", {}, "alpha");
+    disk.writeApp(u"Applications/10.app"_s, "ten", {}, "App 10");
+    disk.writeApp(u"Applications/9.app"_s, "nine", {}, "App 9");
+    disk.writeApp(u"Applications/b.app"_s, "beta", {}, "Beta");
+    disk.writeApp(u"Applications/a.app"_s, "alpha", {}, "alpha");
     // Names that differ only in case tie; folder order decides, not the names or paths.
-    disk.writeApp(QStringLiteral("home/Applications/A.app"), "notes-home", {}, "notes");
-    disk.writeApp(QStringLiteral("Applications/Z.app"), "notes-applications", {}, "Notes");
-    disk.writeApp(QStringLiteral("System/Applications/M.app"), "notes-system", {}, "NOTES");
+    disk.writeApp(u"home/Applications/A.app"_s, "notes-home", {}, "notes");
+    disk.writeApp(u"Applications/Z.app"_s, "notes-applications", {}, "Notes");
+    disk.writeApp(u"System/Applications/M.app"_s, "notes-system", {}, "NOTES");
 
-    EXPECT_EQ(displayNames(scan()), (QStringList{QStringLiteral("alpha"), QStringLiteral("App 9"),
-                                                 QStringLiteral("App 10"), QStringLiteral("Beta"),
-                                                 QStringLiteral("Notes"), QStringLiteral("NOTES"),
-                                                 QStringLiteral("notes")}));
+    EXPECT_EQ(displayNames(scan()), (QStringList{u"alpha"_s, u"App 9"_s, u"App 10"_s, u"Beta"_s,
+                                                 u"Notes"_s, u"NOTES"_s, u"notes"_s}));
 }
 
 TEST_F(InstalledAppsScannerTest,
        PickerTakesRunningOrdinaryApplicationsAsTheyRunAndTheRestAsInstalled)
 {
-    disk.writeApp(QStringLiteral("Applications/Editor.app"), "com.example.editor", "Editor");
-    disk.writeApp(QStringLiteral("Applications/Helper.app"), "com.example.helper", "Helper");
-    disk.writeApp(QStringLiteral("Applications/Viewer.app"), "com.example.viewer", "Viewer");
+    disk.writeApp(u"Applications/Editor.app"_s, "com.example.editor", "Editor");
+    disk.writeApp(u"Applications/Helper.app"_s, "com.example.helper", "Helper");
+    disk.writeApp(u"Applications/Viewer.app"_s, "com.example.viewer", "Viewer");
 
     SimWorkspace workspace;
     workspace.setRunningApplications({
-        {QStringLiteral("com.example.editor"), QStringLiteral("Editor (Running)"),
-         QStringLiteral("/Volumes/Editor/Editor.app"), Policy::regular},
-        {QStringLiteral("com.example.editor"), QStringLiteral("Editor Again"),
-         QStringLiteral("/elsewhere/Editor.app"), Policy::regular},
+        {u"com.example.editor"_s, u"Editor (Running)"_s, u"/Volumes/Editor/Editor.app"_s,
+         Policy::regular},
+        {u"com.example.editor"_s, u"Editor Again"_s, u"/elsewhere/Editor.app"_s, Policy::regular},
         // Started from a disk image: not installed, still offered.
-        {QStringLiteral("com.example.disk-tool"), QStringLiteral("Disk Tool"),
-         QStringLiteral("/Volumes/Disk/Tool.app"), Policy::regular},
-        {QStringLiteral("com.example.unnamed"), QString(), QString(), Policy::regular},
-        {std::nullopt, QStringLiteral("No Identifier"), QString(), Policy::regular},
-        {QString(), QStringLiteral("Empty Identifier"), QString(), Policy::regular},
+        {u"com.example.disk-tool"_s, u"Disk Tool"_s, u"/Volumes/Disk/Tool.app"_s, Policy::regular},
+        {u"com.example.unnamed"_s, QString(), QString(), Policy::regular},
+        {std::nullopt, u"No Identifier"_s, QString(), Policy::regular},
+        {QString(), u"Empty Identifier"_s, QString(), Policy::regular},
         // Not ordinary applications: only their installed copies count.
-        {QStringLiteral("com.example.helper"), QStringLiteral("Helper (Running)"),
-         QStringLiteral("/run/Helper.app"), Policy::accessory},
-        {QStringLiteral("com.example.menu-extra"), QStringLiteral("Menu Extra"),
-         QStringLiteral("/run/Extra.app"), Policy::accessory},
-        {QStringLiteral("com.example.daemon"), QStringLiteral("Daemon"),
-         QStringLiteral("/run/Daemon.app"), Policy::prohibited},
+        {u"com.example.helper"_s, u"Helper (Running)"_s, u"/run/Helper.app"_s, Policy::accessory},
+        {u"com.example.menu-extra"_s, u"Menu Extra"_s, u"/run/Extra.app"_s, Policy::accessory},
+        {u"com.example.daemon"_s, u"Daemon"_s, u"/run/Daemon.app"_s, Policy::prohibited},
     });
 
     const QList<InstalledApp> expected{
-        {QStringLiteral("com.example.unnamed"), QStringLiteral("com.example.unnamed"), QString()},
-        {QStringLiteral("com.example.disk-tool"), QStringLiteral("Disk Tool"),
-         QStringLiteral("/Volumes/Disk/Tool.app")},
-        {QStringLiteral("com.example.editor"), QStringLiteral("Editor (Running)"),
-         QStringLiteral("/Volumes/Editor/Editor.app")},
-        {QStringLiteral("com.example.helper"), QStringLiteral("Helper"),
-         applications + QStringLiteral("/Helper.app")},
-        {QStringLiteral("com.example.viewer"), QStringLiteral("Viewer"),
-         applications + QStringLiteral("/Viewer.app")},
+        {u"com.example.unnamed"_s, u"com.example.unnamed"_s, QString()},
+        {u"com.example.disk-tool"_s, u"Disk Tool"_s, u"/Volumes/Disk/Tool.app"_s},
+        {u"com.example.editor"_s, u"Editor (Running)"_s, u"/Volumes/Editor/Editor.app"_s},
+        {u"com.example.helper"_s, u"Helper"_s, applications + u"/Helper.app"_s},
+        {u"com.example.viewer"_s, u"Viewer"_s, applications + u"/Viewer.app"_s},
     };
     EXPECT_EQ(InstalledAppsScanner::pickerApps(bundles, workspace), expected);
 }
 
 TEST_F(InstalledAppsScannerTest, PickerPutsRunningApplicationsBeforeInstalledOnesOfTheSameName)
 {
-    disk.writeApp(QStringLiteral("Applications/Mail.app"), "com.example.mail", "Mail");
+    disk.writeApp(u"Applications/Mail.app"_s, "com.example.mail", "Mail");
     SimWorkspace workspace;
-    workspace.setRunningApplications({{QStringLiteral("com.example.other-mail"),
-                                       QStringLiteral("mail"), QString(), Policy::regular}});
+    workspace.setRunningApplications(
+        {{u"com.example.other-mail"_s, u"mail"_s, QString(), Policy::regular}});
 
     const QList<InstalledApp> apps = InstalledAppsScanner::pickerApps(bundles, workspace);
     ASSERT_EQ(apps.size(), 2);
-    EXPECT_EQ(apps.at(0).bundleID, QStringLiteral("com.example.other-mail"));
-    EXPECT_EQ(apps.at(1).bundleID, QStringLiteral("com.example.mail"));
+    EXPECT_EQ(apps.at(0).bundleID, u"com.example.other-mail"_s);
+    EXPECT_EQ(apps.at(1).bundleID, u"com.example.mail"_s);
 }

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
-const QString key = QStringLiteral("k");
+const QString key = u"k"_s;
 
 InMemoryUserDefaults holding(const QVariant& value)
 {
@@ -13,30 +14,24 @@ InMemoryUserDefaults holding(const QVariant& value)
 }
 } // namespace
 
-TEST(UserDefaultsTypedReaders, AbsentEntryGivesNoneAndFalse)
+TEST(UserDefaultsTypedReaders, AbsentEntryGivesNoneAndFalseWhileStoredFalseIsPresent)
 {
     const InMemoryUserDefaults defaults;
     EXPECT_FALSE(defaults.hasObjectForKey(key));
     EXPECT_EQ(defaults.stringForKey(key), std::nullopt);
     EXPECT_EQ(defaults.dataForKey(key), std::nullopt);
     EXPECT_FALSE(defaults.boolForKey(key));
+    EXPECT_TRUE(holding(false).hasObjectForKey(key));
+    EXPECT_FALSE(holding(false).boolForKey(key));
 }
 
 TEST(UserDefaultsTypedReaders, EachReaderAcceptsOnlyItsKind)
 {
     EXPECT_EQ(holding(QByteArray("x")).stringForKey(key), std::nullopt);
-    EXPECT_EQ(holding(QStringLiteral("x")).dataForKey(key), std::nullopt);
-    EXPECT_EQ(holding(QStringList{QStringLiteral("a"), QStringLiteral("b")}).stringForKey(key),
-              std::nullopt);
-    EXPECT_EQ(holding(QStringLiteral("")).stringForKey(key), QString());
+    EXPECT_EQ(holding(u"x"_s).dataForKey(key), std::nullopt);
+    EXPECT_EQ(holding(QStringList{u"a"_s, u"b"_s}).stringForKey(key), std::nullopt);
+    EXPECT_EQ(holding(u""_s).stringForKey(key), QString());
     EXPECT_EQ(holding(QByteArray()).dataForKey(key), QByteArray());
-}
-
-TEST(UserDefaultsTypedReaders, StoredFalseIsPresentAndFalse)
-{
-    const auto defaults = holding(false);
-    EXPECT_TRUE(defaults.hasObjectForKey(key));
-    EXPECT_FALSE(defaults.boolForKey(key));
 }
 
 TEST(UserDefaultsTypedReaders, TruthValuesReadFromTextsAndNumbers)

@@ -9,12 +9,13 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::ChromiumBrowser;
 using korvalen::testing::LocalWebServer;
 
 namespace {
 
-const QString chromium = QStringLiteral("Chromium");
+const QString chromium = u"Chromium"_s;
 // An answer that carries no address, as opposed to no answer at all.
 const std::optional<std::optional<QString>> noAddress{std::in_place};
 
@@ -31,7 +32,7 @@ std::optional<std::optional<QString>> askForTab(ChromiumDevTools& devTools)
 // A profile folder whose DevToolsActivePort names the given port.
 void announcePort(const QTemporaryDir& profile, quint16 port)
 {
-    QFile file(profile.filePath(QStringLiteral("DevToolsActivePort")));
+    QFile file(profile.filePath(u"DevToolsActivePort"_s));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::number(port) + "\n/devtools/browser/x\n");
 }
@@ -41,47 +42,44 @@ void announcePort(const QTemporaryDir& profile, quint16 port)
 TEST(ChromiumDevToolsWithARealBrowser, ReportsTheAddressOfTheShownPage)
 {
     LocalWebServer site;
-    ChromiumBrowser browser(site.url(QStringLiteral("/article?id=7")));
+    ChromiumBrowser browser(site.url(u"/article?id=7"_s));
     ASSERT_TRUE(browser.waitUntilReady());
-    ChromiumDevTools devTools({{QStringLiteral("chromium"), chromium, browser.profileFolder()}});
+    ChromiumDevTools devTools({{u"chromium"_s, chromium, browser.profileFolder()}});
 
     // The page target may take a moment to show the address after the endpoint is up.
     std::optional<QString> url;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             url = askForTab(devTools).value_or(std::nullopt);
-            return url == site.url(QStringLiteral("/article?id=7"));
+            return url == site.url(u"/article?id=7"_s);
         },
         20000))
-        << url.value_or(QStringLiteral("none")).toStdString();
+        << url.value_or(u"none"_s).toStdString();
 }
 
 class ChromiumDevToolsEndpoint : public ::testing::Test {
 protected:
     QTemporaryDir profile;
-    ChromiumDevTools devTools{{{QStringLiteral("chromium"), chromium, profile.path()}}};
+    ChromiumDevTools devTools{{{u"chromium"_s, chromium, profile.path()}}};
 };
 
-TEST_F(ChromiumDevToolsEndpoint, TakesTheFirstTargetOfTypePage)
+TEST_F(ChromiumDevToolsEndpoint, TakesTheFirstTargetOfTypePageElseNoAddress)
 {
-    LocalWebServer endpoint(R"([{"type":"browser_ui","url":"chrome://omnibox/"},
-                               {"type":"page","url":"https://first.example/"},
-                               {"type":"page","url":"https://second.example/"}])");
-    announcePort(profile, endpoint.port());
-    EXPECT_EQ(askForTab(devTools),
-              std::optional(std::optional(QStringLiteral("https://first.example/"))));
-}
-
-TEST_F(ChromiumDevToolsEndpoint, AnswersThatCannotBeUsedGiveNoAddress)
-{
-    for (const QByteArray& body :
-         {QByteArray("[]"), QByteArray("not json"),
-          QByteArray(R"({"type":"page","url":"https://a.example/"})"),
-          QByteArray(R"([{"type":"page","url":7}])"),
-          QByteArray(R"([{"type":"worker","url":"https://a.example/"}])")}) {
+    const std::pair<QByteArray, std::optional<std::optional<QString>>> cases[] = {
+        {R"([{"type":"browser_ui","url":"chrome://omnibox/"},
+             {"type":"page","url":"https://first.example/"},
+             {"type":"page","url":"https://second.example/"}])",
+         std::optional(std::optional(u"https://first.example/"_s))},
+        {"[]", noAddress},
+        {"not json", noAddress},
+        {R"({"type":"page","url":"https://a.example/"})", noAddress},
+        {R"([{"type":"page","url":7}])", noAddress},
+        {R"([{"type":"worker","url":"https://a.example/"}])", noAddress},
+    };
+    for (const auto& [body, expected] : cases) {
         LocalWebServer endpoint(body);
         announcePort(profile, endpoint.port());
-        EXPECT_EQ(askForTab(devTools), noAddress) << body.toStdString();
+        EXPECT_EQ(askForTab(devTools), expected) << body.toStdString();
     }
 }
 
@@ -108,7 +106,7 @@ TEST_F(ChromiumDevToolsEndpoint, HungOrMissingEndpointGivesNoAddressWithoutHoldi
 TEST_F(ChromiumDevToolsEndpoint, UnknownBrowserGivesNoAddress)
 {
     std::optional<std::optional<QString>> answer;
-    devTools.requestCurrentTabURL(QStringLiteral("Google Chrome"),
+    devTools.requestCurrentTabURL(u"Google Chrome"_s,
                                   [&](const std::optional<QString>& url) { answer = url; });
     EXPECT_EQ(answer, noAddress);
 }

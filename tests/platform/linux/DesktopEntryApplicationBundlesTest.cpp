@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::TemporaryApplicationFolders;
 
 namespace {
@@ -18,9 +19,9 @@ namespace {
 class DesktopEntryApplicationBundlesTest : public ::testing::Test {
 protected:
     TemporaryApplicationFolders disk;
-    const QString user = disk.path(QStringLiteral("home/applications"));
-    const QString local = disk.path(QStringLiteral("local/applications"));
-    const QString system = disk.path(QStringLiteral("usr/applications"));
+    const QString user = disk.path(u"home/applications"_s);
+    const QString local = disk.path(u"local/applications"_s);
+    const QString system = disk.path(u"usr/applications"_s);
     const DesktopEntryApplicationBundles bundles{{user, local, system}};
 
     QList<InstalledApp> scan() const { return InstalledAppsScanner::scan(bundles); }
@@ -30,81 +31,68 @@ protected:
 
 TEST_F(DesktopEntryApplicationBundlesTest, ListsEachDesktopFileIDOnceFromTheFirstFolderHoldingIt)
 {
-    disk.writeApplication(QStringLiteral("home/applications/org.example.Terminal.desktop"),
-                          "My Terminal");
-    disk.writeApplication(QStringLiteral("usr/applications/org.example.Terminal.desktop"),
-                          "Terminal");
+    disk.writeApplication(u"home/applications/org.example.Terminal.desktop"_s, "My Terminal");
+    disk.writeApplication(u"usr/applications/org.example.Terminal.desktop"_s, "Terminal");
     // Sub-folders make part of the ID; of two files with one ID, the first in byte order wins.
-    disk.writeApplication(QStringLiteral("usr/applications/kde4/konsole.desktop"), "Konsole");
-    disk.writeApplication(QStringLiteral("usr/applications/vendor/tools/editor.desktop"),
+    disk.writeApplication(u"usr/applications/kde4/konsole.desktop"_s, "Konsole");
+    disk.writeApplication(u"usr/applications/vendor/tools/editor.desktop"_s,
                           "Vendor Editor (nested)");
-    disk.writeApplication(QStringLiteral("usr/applications/vendor-tools-editor.desktop"),
-                          "Vendor Editor");
-    disk.write(QStringLiteral("usr/applications/mimeinfo.cache"), "[MIME Cache]\n");
-    disk.writeApplication(QStringLiteral("usr/applications/upper.DESKTOP"), "Upper");
-    disk.writeApplication(QStringLiteral("usr/applications/.hidden.desktop"), "Dot File");
+    disk.writeApplication(u"usr/applications/vendor-tools-editor.desktop"_s, "Vendor Editor");
+    disk.write(u"usr/applications/mimeinfo.cache"_s, "[MIME Cache]\n");
+    disk.writeApplication(u"usr/applications/upper.DESKTOP"_s, "Upper");
+    disk.writeApplication(u"usr/applications/.hidden.desktop"_s, "Dot File");
     // A link to a desktop file counts; a link loop among the folders ends the walk.
-    disk.writeApplication(QStringLiteral("elsewhere/viewer.desktop"), "Viewer");
+    disk.writeApplication(u"elsewhere/viewer.desktop"_s, "Viewer");
     ASSERT_TRUE(QDir().mkpath(local));
-    ASSERT_TRUE(
-        QFile::link(disk.path(QStringLiteral("elsewhere/viewer.desktop")),
-                    disk.path(QStringLiteral("local/applications/org.example.Viewer.desktop"))));
-    ASSERT_TRUE(QFile::link(local, local + QStringLiteral("/loop")));
+    ASSERT_TRUE(QFile::link(disk.path(u"elsewhere/viewer.desktop"_s),
+                            disk.path(u"local/applications/org.example.Viewer.desktop"_s)));
+    ASSERT_TRUE(QFile::link(local, local + u"/loop"_s));
 
     const QList<InstalledApp> expected{
-        {QStringLiteral("kde4-konsole"), QStringLiteral("Konsole"),
-         system + QStringLiteral("/kde4/konsole.desktop")},
-        {QStringLiteral("org.example.Terminal"), QStringLiteral("My Terminal"),
-         user + QStringLiteral("/org.example.Terminal.desktop")},
-        {QStringLiteral("vendor-tools-editor"), QStringLiteral("Vendor Editor"),
-         system + QStringLiteral("/vendor-tools-editor.desktop")},
-        {QStringLiteral("org.example.Viewer"), QStringLiteral("Viewer"),
-         local + QStringLiteral("/org.example.Viewer.desktop")},
+        {u"kde4-konsole"_s, u"Konsole"_s, system + u"/kde4/konsole.desktop"_s},
+        {u"org.example.Terminal"_s, u"My Terminal"_s, user + u"/org.example.Terminal.desktop"_s},
+        {u"vendor-tools-editor"_s, u"Vendor Editor"_s, system + u"/vendor-tools-editor.desktop"_s},
+        {u"org.example.Viewer"_s, u"Viewer"_s, local + u"/org.example.Viewer.desktop"_s},
     };
     EXPECT_EQ(scan(), expected);
 
     // Folders as $XDG_DATA_DIRS may give them: missing, repeated, with a trailing "/".
     const DesktopEntryApplicationBundles untidyFolders{
-        {disk.path(QStringLiteral("missing")), user + u'/', local, system, local}};
+        {disk.path(u"missing"_s), user + u'/', local, system, local}};
     EXPECT_EQ(InstalledAppsScanner::scan(untidyFolders), expected);
 }
 
 TEST_F(DesktopEntryApplicationBundlesTest, HiddenEntriesAreLeftOutAndHideLaterCopies)
 {
-    const QStringList hidden{QStringLiteral("removed"), QStringLiteral("no-display"),
-                             QStringLiteral("link"), QStringLiteral("broken")};
+    const QStringList hidden{u"removed"_s, u"no-display"_s, u"link"_s, u"broken"_s};
     for (const QString& id : hidden)
-        disk.writeApplication(QStringLiteral("usr/applications/") + id + QStringLiteral(".desktop"),
-                              "System copy");
-    disk.writeApplication(QStringLiteral("home/applications/removed.desktop"), "Removed",
-                          "Hidden=true\n");
-    disk.writeApplication(QStringLiteral("home/applications/no-display.desktop"), "No Display",
+        disk.writeApplication(u"usr/applications/"_s + id + u".desktop"_s, "System copy");
+    disk.writeApplication(u"home/applications/removed.desktop"_s, "Removed", "Hidden=true\n");
+    disk.writeApplication(u"home/applications/no-display.desktop"_s, "No Display",
                           "NoDisplay=true\n");
-    disk.write(QStringLiteral("home/applications/link.desktop"),
+    disk.write(u"home/applications/link.desktop"_s,
                "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.com\n");
-    disk.write(QStringLiteral("home/applications/broken.desktop"), "Name=No main group\n");
-    disk.writeApplication(QStringLiteral("usr/applications/shown.desktop"), "Shown",
+    disk.write(u"home/applications/broken.desktop"_s, "Name=No main group\n");
+    disk.writeApplication(u"usr/applications/shown.desktop"_s, "Shown",
                           "Hidden=false\nNoDisplay=false\n");
 
-    const QList<InstalledApp> expected{{QStringLiteral("shown"), QStringLiteral("Shown"),
-                                        system + QStringLiteral("/shown.desktop")}};
+    const QList<InstalledApp> expected{{u"shown"_s, u"Shown"_s, system + u"/shown.desktop"_s}};
     EXPECT_EQ(scan(), expected);
 }
 
 TEST_F(DesktopEntryApplicationBundlesTest, NameIsTakenInTheUsersLanguageElseTheIdentifier)
 {
-    disk.writeApplication(QStringLiteral("usr/applications/calculator.desktop"), "Calculator",
+    disk.writeApplication(u"usr/applications/calculator.desktop"_s, "Calculator",
                           "Name[de]=Rechner\nName[fr]=Calculatrice\n");
-    disk.write(QStringLiteral("usr/applications/org.example.Nameless.desktop"),
+    disk.write(u"usr/applications/org.example.Nameless.desktop"_s,
                "[Desktop Entry]\nType=Application\nExec=true\n");
     // Every test runs in a process of its own, so the setting ends with the test.
     qputenv("LC_ALL", "de_DE.UTF-8");
 
     const QList<InstalledApp> expected{
-        {QStringLiteral("org.example.Nameless"), QStringLiteral("org.example.Nameless"),
-         system + QStringLiteral("/org.example.Nameless.desktop")},
-        {QStringLiteral("calculator"), QStringLiteral("Rechner"),
-         system + QStringLiteral("/calculator.desktop")},
+        {u"org.example.Nameless"_s, u"org.example.Nameless"_s,
+         system + u"/org.example.Nameless.desktop"_s},
+        {u"calculator"_s, u"Rechner"_s, system + u"/calculator.desktop"_s},
     };
     EXPECT_EQ(scan(), expected);
 }

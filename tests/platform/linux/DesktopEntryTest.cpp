@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::TemporaryApplicationFolders;
 
 namespace {
@@ -16,10 +17,9 @@ protected:
     TemporaryApplicationFolders folders;
 
     std::optional<DesktopEntry> read(const QByteArray& contents,
-                                     const QString& desktopFileID = QStringLiteral("a.desktop"))
+                                     const QString& desktopFileID = u"a.desktop"_s)
     {
-        return DesktopEntry::read(folders.write(QStringLiteral("a.desktop"), contents),
-                                  desktopFileID);
+        return DesktopEntry::read(folders.write(u"a.desktop"_s, contents), desktopFileID);
     }
 };
 
@@ -39,15 +39,14 @@ TEST_F(DesktopEntryTest, ReadsTheMainGroupAsTheFormatDefinesIt)
                             "=no key\n"
                             "[Desktop Action window]\n"
                             "Exec=other\n",
-                            QStringLiteral("vendor-tool.desktop"));
+                            u"vendor-tool.desktop"_s);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->applicationID(), QStringLiteral("vendor-tool"));
-    EXPECT_EQ(entry->value(QStringLiteral("Type")), QStringLiteral("Application"));
-    EXPECT_EQ(entry->value(QStringLiteral("Name")), QStringLiteral("First"));
-    EXPECT_EQ(entry->value(QStringLiteral("Comment")),
-              QStringLiteral("Tabs\tand blanks\nlines\\ \\x kept "));
-    EXPECT_EQ(entry->value(QStringLiteral("Exec")), QStringLiteral("tool %U"));
-    EXPECT_EQ(entry->value(QStringLiteral("Icon")), std::nullopt);
+    EXPECT_EQ(entry->applicationID(), u"vendor-tool"_s);
+    EXPECT_EQ(entry->value(u"Type"_s), u"Application"_s);
+    EXPECT_EQ(entry->value(u"Name"_s), u"First"_s);
+    EXPECT_EQ(entry->value(u"Comment"_s), u"Tabs\tand blanks\nlines\\ \\x kept "_s);
+    EXPECT_EQ(entry->value(u"Exec"_s), u"tool %U"_s);
+    EXPECT_EQ(entry->value(u"Icon"_s), std::nullopt);
 }
 
 TEST_F(DesktopEntryTest, LocalizedValuesFollowTheLocaleMatchingOrder)
@@ -61,18 +60,18 @@ TEST_F(DesktopEntryTest, LocalizedValuesFollowTheLocaleMatchingOrder)
                             "Name[zh_CN]=中文\n");
     ASSERT_TRUE(entry);
     const auto name = [&](const char* locale) {
-        return entry->localizedValue(QStringLiteral("Name"), QString::fromLatin1(locale));
+        return entry->localizedValue(u"Name"_s, QString::fromLatin1(locale));
     };
-    EXPECT_EQ(name("sr_RS.UTF-8@latin"), QStringLiteral("country and modifier"));
-    EXPECT_EQ(name("sr_RS.UTF-8"), QStringLiteral("country"));
-    EXPECT_EQ(name("sr_ME@latin"), QStringLiteral("modifier"));
-    EXPECT_EQ(name("sr_ME"), QStringLiteral("language"));
-    EXPECT_EQ(name("sr"), QStringLiteral("language"));
-    EXPECT_EQ(name("zh_CN.UTF-8"), QStringLiteral("中文"));
-    EXPECT_EQ(name("zh_TW.UTF-8"), QStringLiteral("Default"));
-    EXPECT_EQ(name("C"), QStringLiteral("Default"));
-    EXPECT_EQ(name(""), QStringLiteral("Default"));
-    EXPECT_EQ(entry->localizedValue(QStringLiteral("Comment"), QStringLiteral("sr")), std::nullopt);
+    EXPECT_EQ(name("sr_RS.UTF-8@latin"), u"country and modifier"_s);
+    EXPECT_EQ(name("sr_RS.UTF-8"), u"country"_s);
+    EXPECT_EQ(name("sr_ME@latin"), u"modifier"_s);
+    EXPECT_EQ(name("sr_ME"), u"language"_s);
+    EXPECT_EQ(name("sr"), u"language"_s);
+    EXPECT_EQ(name("zh_CN.UTF-8"), u"中文"_s);
+    EXPECT_EQ(name("zh_TW.UTF-8"), u"Default"_s);
+    EXPECT_EQ(name("C"), u"Default"_s);
+    EXPECT_EQ(name(""), u"Default"_s);
+    EXPECT_EQ(entry->localizedValue(u"Comment"_s, u"sr"_s), std::nullopt);
 }
 
 TEST_F(DesktopEntryTest, FilesThatAreNotDesktopEntriesAreRejected)
@@ -85,94 +84,85 @@ TEST_F(DesktopEntryTest, FilesThatAreNotDesktopEntriesAreRejected)
                                  "ELF\0\0\xff\xfe[\n=",
                                  10)));
     EXPECT_FALSE(read("[Desktop Entry]\n" + QByteArray(2 * 1024 * 1024, 'x')));
-    EXPECT_FALSE(DesktopEntry::read(folders.path(QStringLiteral("missing.desktop")),
-                                    QStringLiteral("missing.desktop")));
-    EXPECT_FALSE(DesktopEntry::read(folders.path(QString()), QStringLiteral("folder.desktop")));
+    EXPECT_FALSE(DesktopEntry::read(folders.path(u"missing.desktop"_s), u"missing.desktop"_s));
+    EXPECT_FALSE(DesktopEntry::read(folders.path(QString()), u"folder.desktop"_s));
 
     // An entry without the keys an application needs is still read; what it lacks is absent.
     const auto bare = read("[Desktop Entry]\n");
     ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->value(QStringLiteral("Name")), std::nullopt);
+    EXPECT_EQ(bare->value(u"Name"_s), std::nullopt);
 }
 
 TEST_F(DesktopEntryTest, IndexKeepsTheFirstEntryOfEachDesktopFileID)
 {
-    folders.writeApplication(QStringLiteral("home/applications/editor.desktop"), "Home Editor");
-    folders.writeApplication(QStringLiteral("system/applications/editor.desktop"), "System Editor");
+    folders.writeApplication(u"home/applications/editor.desktop"_s, "Home Editor");
+    folders.writeApplication(u"system/applications/editor.desktop"_s, "System Editor");
     // A subfolder's entries are known by IDs with "-": vendor/viewer.desktop is vendor-viewer.
-    const QString viewer = folders.writeApplication(
-        QStringLiteral("system/applications/vendor/viewer.desktop"), "Viewer");
-    folders.writeApplication(QStringLiteral("local/applications/vendor-viewer.desktop"),
-                             "Shadowed Viewer");
+    const QString viewer =
+        folders.writeApplication(u"system/applications/vendor/viewer.desktop"_s, "Viewer");
+    folders.writeApplication(u"local/applications/vendor-viewer.desktop"_s, "Shadowed Viewer");
     // The user removes a system entry by hiding it, and a link or folder entry is no application;
     // either way the system's copy stays out of sight.
-    folders.write(QStringLiteral("home/applications/removed.desktop"),
+    folders.write(u"home/applications/removed.desktop"_s,
                   "[Desktop Entry]\nType=Application\nName=Removed\nHidden=true\n");
-    folders.writeApplication(QStringLiteral("system/applications/removed.desktop"), "Removed");
-    folders.write(QStringLiteral("home/applications/link.desktop"),
+    folders.writeApplication(u"system/applications/removed.desktop"_s, "Removed");
+    folders.write(u"home/applications/link.desktop"_s,
                   "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/\n");
-    folders.writeApplication(QStringLiteral("system/applications/link.desktop"), "Link");
-    folders.writeApplication(QStringLiteral("system/applications/notes.txt"), "Not an entry");
+    folders.writeApplication(u"system/applications/link.desktop"_s, "Link");
+    folders.writeApplication(u"system/applications/notes.txt"_s, "Not an entry");
 
-    const DesktopEntryIndex index({folders.path(QStringLiteral("home/applications")),
-                                   folders.path(QStringLiteral("missing/applications")),
-                                   folders.path(QStringLiteral("system/applications")),
-                                   folders.path(QStringLiteral("local/applications"))});
-    const DesktopEntry* editor = index.entryForApplicationID(QStringLiteral("editor"));
+    const DesktopEntryIndex index(
+        {folders.path(u"home/applications"_s), folders.path(u"missing/applications"_s),
+         folders.path(u"system/applications"_s), folders.path(u"local/applications"_s)});
+    const DesktopEntry* editor = index.entryForApplicationID(u"editor"_s);
     ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->value(QStringLiteral("Name")), QStringLiteral("Home Editor"));
-    const DesktopEntry* vendorViewer = index.entryForApplicationID(QStringLiteral("vendor-viewer"));
+    EXPECT_EQ(editor->value(u"Name"_s), u"Home Editor"_s);
+    const DesktopEntry* vendorViewer = index.entryForApplicationID(u"vendor-viewer"_s);
     ASSERT_TRUE(vendorViewer);
     EXPECT_EQ(vendorViewer->path(), viewer);
-    EXPECT_FALSE(index.entryForApplicationID(QStringLiteral("viewer")));
-    EXPECT_FALSE(index.entryForApplicationID(QStringLiteral("removed")));
-    EXPECT_FALSE(index.entryForApplicationID(QStringLiteral("link")));
-    EXPECT_FALSE(index.entryForApplicationID(QStringLiteral("notes")));
+    EXPECT_FALSE(index.entryForApplicationID(u"viewer"_s));
+    EXPECT_FALSE(index.entryForApplicationID(u"removed"_s));
+    EXPECT_FALSE(index.entryForApplicationID(u"link"_s));
+    EXPECT_FALSE(index.entryForApplicationID(u"notes"_s));
 }
 
 TEST_F(DesktopEntryTest, IndexFindsTheFirstEntryWithAStartupWMClass)
 {
-    folders.writeApplication(QStringLiteral("home/applications/b.desktop"), "Home",
+    folders.writeApplication(u"home/applications/b.desktop"_s, "Home", "StartupWMClass=Shared\n");
+    folders.writeApplication(u"system/applications/a.desktop"_s, "System",
                              "StartupWMClass=Shared\n");
-    folders.writeApplication(QStringLiteral("system/applications/a.desktop"), "System",
-                             "StartupWMClass=Shared\n");
-    folders.writeApplication(QStringLiteral("system/applications/c.desktop"), "Second",
-                             "StartupWMClass=Only\n");
-    folders.writeApplication(QStringLiteral("system/applications/d.desktop"), "Third",
-                             "StartupWMClass=Only\n");
-    const DesktopEntryIndex index({folders.path(QStringLiteral("home/applications")),
-                                   folders.path(QStringLiteral("system/applications"))});
-    ASSERT_TRUE(index.entryForStartupWMClass(QStringLiteral("Shared")));
-    EXPECT_EQ(index.entryForStartupWMClass(QStringLiteral("Shared"))->applicationID(),
-              QStringLiteral("b"));
-    ASSERT_TRUE(index.entryForStartupWMClass(QStringLiteral("Only")));
-    EXPECT_EQ(index.entryForStartupWMClass(QStringLiteral("Only"))->applicationID(),
-              QStringLiteral("c"));
-    EXPECT_FALSE(index.entryForStartupWMClass(QStringLiteral("only")));
+    folders.writeApplication(u"system/applications/c.desktop"_s, "Second", "StartupWMClass=Only\n");
+    folders.writeApplication(u"system/applications/d.desktop"_s, "Third", "StartupWMClass=Only\n");
+    const DesktopEntryIndex index(
+        {folders.path(u"home/applications"_s), folders.path(u"system/applications"_s)});
+    ASSERT_TRUE(index.entryForStartupWMClass(u"Shared"_s));
+    EXPECT_EQ(index.entryForStartupWMClass(u"Shared"_s)->applicationID(), u"b"_s);
+    ASSERT_TRUE(index.entryForStartupWMClass(u"Only"_s));
+    EXPECT_EQ(index.entryForStartupWMClass(u"Only"_s)->applicationID(), u"c"_s);
+    EXPECT_FALSE(index.entryForStartupWMClass(u"only"_s));
     EXPECT_FALSE(index.entryForStartupWMClass(QString()));
 }
 
 TEST_F(DesktopEntryTest, IndexNoticesApplicationsInstalledOrRemovedAfterReading)
 {
-    folders.writeApplication(QStringLiteral("system/applications/vendor/tool.desktop"), "Tool");
-    folders.age(QStringLiteral("system/applications"));
-    folders.age(QStringLiteral("system/applications/vendor"));
-    const QStringList paths = {folders.path(QStringLiteral("home/applications")),
-                               folders.path(QStringLiteral("system/applications"))};
+    folders.writeApplication(u"system/applications/vendor/tool.desktop"_s, "Tool");
+    folders.age(u"system/applications"_s);
+    folders.age(u"system/applications/vendor"_s);
+    const QStringList paths = {folders.path(u"home/applications"_s),
+                               folders.path(u"system/applications"_s)};
 
     EXPECT_TRUE(DesktopEntryIndex(paths).isCurrent());
     const DesktopEntryIndex beforeInstall(paths);
-    folders.writeApplication(QStringLiteral("system/applications/new.desktop"), "New");
+    folders.writeApplication(u"system/applications/new.desktop"_s, "New");
     EXPECT_FALSE(beforeInstall.isCurrent());
 
     const DesktopEntryIndex beforeRemoval(paths);
-    ASSERT_TRUE(
-        QFile::remove(folders.path(QStringLiteral("system/applications/vendor/tool.desktop"))));
+    ASSERT_TRUE(QFile::remove(folders.path(u"system/applications/vendor/tool.desktop"_s)));
     EXPECT_FALSE(beforeRemoval.isCurrent());
 
     // The user's own folder often appears only when the first entry is written to it.
     const DesktopEntryIndex beforeFirstUserEntry(paths);
-    folders.writeApplication(QStringLiteral("home/applications/mine.desktop"), "Mine");
+    folders.writeApplication(u"home/applications/mine.desktop"_s, "Mine");
     EXPECT_FALSE(beforeFirstUserEntry.isCurrent());
 }
 
@@ -182,15 +172,13 @@ TEST(DesktopEntryFolders, UserDataFolderComesFirstThenTheSystemOnes)
     qputenv("XDG_DATA_HOME", "/tmp/korvalen-home");
     qputenv("XDG_DATA_DIRS", "/tmp/korvalen-a:/tmp/korvalen-b");
     EXPECT_EQ(DesktopEntryIndex::applicationFolders(),
-              QStringList({QStringLiteral("/tmp/korvalen-home/applications"),
-                           QStringLiteral("/tmp/korvalen-a/applications"),
-                           QStringLiteral("/tmp/korvalen-b/applications")}));
+              QStringList({u"/tmp/korvalen-home/applications"_s, u"/tmp/korvalen-a/applications"_s,
+                           u"/tmp/korvalen-b/applications"_s}));
     qunsetenv("XDG_DATA_HOME");
     qunsetenv("XDG_DATA_DIRS");
     EXPECT_EQ(DesktopEntryIndex::applicationFolders(),
-              QStringList({QDir::homePath() + QStringLiteral("/.local/share/applications"),
-                           QStringLiteral("/usr/local/share/applications"),
-                           QStringLiteral("/usr/share/applications")}));
+              QStringList({QDir::homePath() + u"/.local/share/applications"_s,
+                           u"/usr/local/share/applications"_s, u"/usr/share/applications"_s}));
     qputenv("XDG_DATA_HOME", home);
     qputenv("XDG_DATA_DIRS", dirs);
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::FakeWindowManager;
 using korvalen::testing::TemporaryApplicationFolders;
 using korvalen::testing::XvncServer;
@@ -69,8 +70,7 @@ protected:
     std::unique_ptr<X11Workspace> makeWorkspace() const
     {
         return std::make_unique<X11Workspace>(
-            m_display,
-            ApplicationResolver({folders.path(QStringLiteral("applications"))}, QString()));
+            m_display, ApplicationResolver({folders.path(u"applications"_s)}, QString()));
     }
 
     std::optional<FakeWindowManager> windowManager;
@@ -110,8 +110,7 @@ TEST_F(X11WorkspaceTest, ActivationIsAnnouncedWhenTheActiveWindowBelongsToAnothe
     ASSERT_TRUE(activations.waitForActivations(1));
     wm.activate(editor);
     ASSERT_TRUE(activations.waitForActivations(2));
-    EXPECT_EQ(activations.seen,
-              QList<Frontmost>({QStringLiteral("Terminal"), QStringLiteral("Editor")}));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"Terminal"_s, u"Editor"_s}));
 
     // No active window (the desktop was clicked, or the window manager went away) is a change
     // too, and a further "none" is not.
@@ -123,19 +122,17 @@ TEST_F(X11WorkspaceTest, ActivationIsAnnouncedWhenTheActiveWindowBelongsToAnothe
     wm.activate(terminal);
     ASSERT_TRUE(activations.waitForActivations(4));
     EXPECT_EQ(activations.seen,
-              QList<Frontmost>({QStringLiteral("Terminal"), QStringLiteral("Editor"), std::nullopt,
-                                QStringLiteral("Terminal")}));
+              QList<Frontmost>({u"Terminal"_s, u"Editor"_s, std::nullopt, u"Terminal"_s}));
 }
 
 TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
 {
     const QString files =
-        folders.writeApplication(QStringLiteral("applications/org.example.Files.desktop"), "Files");
-    const QString viewer = folders.writeApplication(
-        QStringLiteral("applications/org.example.Viewer.desktop"), "Viewer");
-    const QString paint =
-        folders.writeApplication(QStringLiteral("applications/org.example.Paint.desktop"), "Paint",
-                                 "StartupWMClass=paint\n");
+        folders.writeApplication(u"applications/org.example.Files.desktop"_s, "Files");
+    const QString viewer =
+        folders.writeApplication(u"applications/org.example.Viewer.desktop"_s, "Viewer");
+    const QString paint = folders.writeApplication(u"applications/org.example.Paint.desktop"_s,
+                                                   "Paint", "StartupWMClass=paint\n");
 
     FakeWindowManager& wm = *windowManager;
     const auto filesWindow = wm.createWindow("org.example.Files", "Org.example.Files");
@@ -170,7 +167,7 @@ TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
                                          application("Desktop", "Desktop", {}, accessory),
                                          application("Café", "Café")}));
     EXPECT_EQ(workspace->frontmostApplication(), application("org.example.Paint", "Paint", paint));
-    EXPECT_EQ(workspace->pathForApplication(QStringLiteral("org.example.Viewer")), viewer);
+    EXPECT_EQ(workspace->pathForApplication(u"org.example.Viewer"_s), viewer);
 }
 
 TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)
@@ -183,7 +180,7 @@ TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)
     wm.activate(editor);
     const auto workspace = makeWorkspace();
     ActivationRecorder activations(*workspace);
-    ASSERT_EQ(workspace->frontmostBundleID(), QStringLiteral("Editor"));
+    ASSERT_EQ(workspace->frontmostBundleID(), u"Editor"_s);
 
     windowManager.reset();
     server.stop();
@@ -195,12 +192,11 @@ TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)
 TEST(X11WorkspaceWithoutDisplay, NothingRunsButInstalledApplicationsAreFound)
 {
     TemporaryApplicationFolders folders;
-    const QString editor =
-        folders.writeApplication(QStringLiteral("applications/editor.desktop"), "Editor");
-    const X11Workspace workspace(
-        ":99999", ApplicationResolver({folders.path(QStringLiteral("applications"))}, QString()));
+    const QString editor = folders.writeApplication(u"applications/editor.desktop"_s, "Editor");
+    const X11Workspace workspace(":99999",
+                                 ApplicationResolver({folders.path(u"applications"_s)}, QString()));
     EXPECT_EQ(workspace.frontmostApplication(), std::nullopt);
     EXPECT_EQ(workspace.runningApplications(), QList<RunningApplication>());
-    EXPECT_EQ(workspace.pathForApplication(QStringLiteral("editor")), editor);
-    EXPECT_EQ(workspace.pathForApplication(QStringLiteral("missing")), std::nullopt);
+    EXPECT_EQ(workspace.pathForApplication(u"editor"_s), editor);
+    EXPECT_EQ(workspace.pathForApplication(u"missing"_s), std::nullopt);
 }

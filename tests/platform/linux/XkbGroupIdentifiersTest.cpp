@@ -15,26 +15,23 @@ QByteArray rulesNames(const char* layouts, const char* variants)
 
 TEST(XkbGroupIdentifiers, LayoutWithTheVariantOfItsGroup)
 {
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames("us,ru,de", ",,nodeadkeys")),
-              (QStringList{"xkb:us", "xkb:ru", "xkb:de(nodeadkeys)"}));
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames("us", "")), (QStringList{"xkb:us"}));
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames("us,de", "dvorak")),
-              (QStringList{"xkb:us(dvorak)", "xkb:de"}))
-        << "groups past the listed variants have none";
-}
-
-TEST(XkbGroupIdentifiers, VariantWrittenIntoTheLayoutReadsTheSame)
-{
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames("us,de(nodeadkeys)", "")),
-              (QStringList{"xkb:us", "xkb:de(nodeadkeys)"}));
-}
-
-TEST(XkbGroupIdentifiers, GroupWithoutLayoutHasNoIdentifier)
-{
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames("us,,de", "")), (QStringList{"xkb:us", "", "xkb:de"}));
-    EXPECT_EQ(xkbGroupIdentifiers(rulesNames(" us , ru ", " , phonetic ")),
-              (QStringList{"xkb:us", "xkb:ru(phonetic)"}))
-        << "blanks around the commas are not part of the names";
+    const struct {
+        const char* layouts;
+        const char* variants;
+        QStringList expected;
+    } cases[] = {
+        {"us,ru,de", ",,nodeadkeys", {"xkb:us", "xkb:ru", "xkb:de(nodeadkeys)"}},
+        {"us", "", {"xkb:us"}},
+        {"us,de", "dvorak", {"xkb:us(dvorak)", "xkb:de"}},           // later groups have no variant
+        {"us,de(nodeadkeys)", "", {"xkb:us", "xkb:de(nodeadkeys)"}}, // variant in the layout
+        {"us,,de", "", {"xkb:us", "", "xkb:de"}},                    // group without a layout
+        {" us , ru ",
+         " , phonetic ",
+         {"xkb:us", "xkb:ru(phonetic)"}}, // blanks around commas dropped
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(xkbGroupIdentifiers(rulesNames(c.layouts, c.variants)), c.expected)
+            << c.layouts << " / " << c.variants;
 }
 
 TEST(XkbGroupIdentifiers, MissingOrTruncatedPropertyGivesNoGroups)

@@ -1,11 +1,10 @@
 #include "platform/linux/XkbTextInputSources.h"
 #include "input/InputSourceManager.h"
 #include "support/WaitForSourceChange.h"
+#include "support/XvncServer.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -14,24 +13,10 @@
 #include <X11/Xlib.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
+using korvalen::testing::XvncServer;
 
 namespace {
-
-// Starts or stops an Xvnc server of the given folder with the script of the test fixture.
-bool runXvncFixture(const char* action, const QString& folder)
-{
-    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(KORVALEN_XVNC_FIXTURE),
-                                                      QString::fromLatin1(action), folder}) == 0;
-}
-
-// The display of the Xvnc server started in the folder.
-QByteArray xvncDisplay(const QString& folder = QStringLiteral(KORVALEN_XVNC_DIR))
-{
-    QFile file(folder + QStringLiteral("/display"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll().trimmed();
-}
 
 // Another X client on the same server, as a desktop's own layout switcher would be.
 class OtherClient {
@@ -72,7 +57,7 @@ class XkbTextInputSourcesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_display = xvncDisplay();
+        m_display = XvncServer::displayStartedIn(QStringLiteral(KORVALEN_XVNC_DIR));
         ASSERT_FALSE(m_display.isEmpty()) << "the Xvnc fixture did not start a server";
         loadLayouts({"-layout", "us,ru,de", "-variant", ",,nodeadkeys"});
         m_otherClient = std::make_unique<OtherClient>(m_display);
@@ -84,7 +69,7 @@ protected:
     void loadLayouts(QStringList arguments)
     {
         arguments << "-display" << QString::fromLatin1(m_display);
-        ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), arguments), 0)
+        ASSERT_EQ(QProcess::execute(u"setxkbmap"_s, arguments), 0)
             << arguments.join(u' ').toStdString();
     }
 
@@ -99,7 +84,7 @@ protected:
     QString currentID()
     {
         return InputSourceManager::currentSource(*m_sources)
-            .value_or(InputSource{QStringLiteral("(none)"), {}, {}})
+            .value_or(InputSource{u"(none)"_s, {}, {}})
             .id;
     }
 
@@ -129,12 +114,12 @@ TEST_F(XkbTextInputSourcesTest, OneSourcePerLayoutGroupInGroupOrder)
 
 TEST_F(XkbTextInputSourcesTest, SelectLocksTheGroupAndIsAnnounced)
 {
-    ASSERT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:de(nodeadkeys)")));
+    ASSERT_TRUE(InputSourceManager::select(*m_sources, u"xkb:de(nodeadkeys)"_s));
     ASSERT_TRUE(waitForSourceChange(*m_sources));
     EXPECT_EQ(currentID(), "xkb:de(nodeadkeys)");
     EXPECT_EQ(m_otherClient->group(), 2) << "the server's group, not only ours";
 
-    ASSERT_TRUE(InputSourceManager::select(*m_sources, QStringLiteral("xkb:ru")));
+    ASSERT_TRUE(InputSourceManager::select(*m_sources, u"xkb:ru"_s));
     ASSERT_TRUE(waitForSourceChange(*m_sources));
     EXPECT_EQ(currentID(), "xkb:ru");
 }
@@ -196,7 +181,7 @@ TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
     EXPECT_TRUE(sources.enabledSources().isEmpty());
     EXPECT_EQ(sources.currentKeyboardSource(), nullptr);
     EXPECT_EQ(InputSourceManager::currentSource(sources), std::nullopt);
-    EXPECT_FALSE(InputSourceManager::select(sources, QStringLiteral("xkb:us")));
+    EXPECT_FALSE(InputSourceManager::select(sources, u"xkb:us"_s));
 
     XkbTextInputSources unreachable(":4095");
     EXPECT_TRUE(unreachable.enabledSources().isEmpty());
@@ -204,15 +189,14 @@ TEST(XkbTextInputSourcesWithoutDisplay, HasNoSourcesAndSelectsNothing)
 
 TEST(XkbTextInputSourcesWithoutDisplay, ServerGoingAwayLeavesNoSourcesAndTheProcessRunning)
 {
-    const QTemporaryDir folder;
-    ASSERT_TRUE(runXvncFixture("start", folder.path()));
-    XkbTextInputSources sources(xvncDisplay(folder.path()));
+    XvncServer server{QStringLiteral(KORVALEN_XVNC_FIXTURE)};
+    XkbTextInputSources sources(server.displayName());
     ASSERT_FALSE(sources.enabledSources().isEmpty());
 
-    ASSERT_TRUE(runXvncFixture("stop", folder.path()));
+    server.stop();
     // The event loop finds the connection at its end; Xlib would end the process here.
     QCoreApplication::processEvents();
     EXPECT_TRUE(sources.enabledSources().isEmpty());
     EXPECT_EQ(sources.currentKeyboardSource(), nullptr);
-    EXPECT_FALSE(InputSourceManager::select(sources, QStringLiteral("xkb:us")));
+    EXPECT_FALSE(InputSourceManager::select(sources, u"xkb:us"_s));
 }
