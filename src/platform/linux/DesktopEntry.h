@@ -8,7 +8,7 @@
 namespace korvalen {
 
 // The main group ("[Desktop Entry]") of one desktop entry file, as the XDG Desktop Entry
-// Specification describes it: how an installed application names itself and how its windows
+// standard describes it: how an installed application names itself and how its windows
 // identify themselves.
 class DesktopEntry {
 public:

@@ -21,7 +21,7 @@ QDateTime modificationTime(const QString& folder)
 
 QStringList DesktopEntryIndex::applicationFolders()
 {
-    // Qt reads the XDG variables afresh on every call and applies the specification's defaults.
+    // Qt reads the XDG variables afresh on every call and applies the XDG base directory defaults.
     return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
 }
 
