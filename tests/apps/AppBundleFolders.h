@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +9,8 @@
 namespace korvalen::testing {
 
 // Folders of ".app" bundles in a temporary directory that is removed afterwards.
-class AppBundleFolders {
+class AppBundleFolders : public TemporaryFolder {
 public:
-    // "<temporary>/<relativePath>", e.g. path("Applications/Notes.app").
-    QString path(const QString& relativePath) const { return m_root.filePath(relativePath); }
-
-    // Writes a file (with its folders) and gives its path.
-    QString write(const QString& relativePath, const QByteArray& contents) const
-    {
-        const QString filePath = path(relativePath);
-        QDir().mkpath(QFileInfo(filePath).path());
-        QFile file(filePath);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << qPrintable(filePath);
-        file.write(contents);
-        return filePath;
-    }
-
     // Writes a bundle whose Info.plist dictionary holds the given XML entries.
     void writeBundle(const QString& relativePath, const QByteArray& dictionaryEntries) const
     {
@@ -56,9 +39,6 @@ public:
     {
         return "<key>" + key + "</key><string>" + text + "</string>\n";
     }
-
-private:
-    QTemporaryDir m_root;
 };
 
 } // namespace korvalen::testing

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +9,8 @@
 namespace korvalen::testing {
 
 // Desktop entry folders in a temporary directory that is removed afterwards.
-class TemporaryApplicationFolders {
+class TemporaryApplicationFolders : public TemporaryFolder {
 public:
-    // "<temporary>/<relativePath>", e.g. path("home/applications").
-    QString path(const QString& relativePath) const { return m_root.filePath(relativePath); }
-
-    // Writes a file (with its folders) and gives its path.
-    QString write(const QString& relativePath, const QByteArray& contents) const
-    {
-        const QString filePath = path(relativePath);
-        QDir().mkpath(QFileInfo(filePath).path());
-        QFile file(filePath);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << qPrintable(filePath);
-        file.write(contents);
-        return filePath;
-    }
-
     // Writes an application entry with the given name and further lines.
     QString writeApplication(const QString& relativePath, const QByteArray& name,
                              const QByteArray& moreLines = {}) const
@@ -46,9 +29,6 @@ public:
         times[1] = times[0];
         ASSERT_EQ(::utimes(QFile::encodeName(path(relativePath)).constData(), times), 0);
     }
-
-private:
-    QTemporaryDir m_root;
 };
 
 } // namespace korvalen::testing
