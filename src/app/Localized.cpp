@@ -8,13 +8,11 @@
 
 namespace korvalen {
 
-namespace {
 Localizer sharedLocalizer()
 {
     return Localizer(resourceBundle(), RuleStore::shared(),
                      [] { return QLocale::system().uiLanguages(); });
 }
-} // namespace
 
 Localization resolveCurrentLocalization()
 {

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "app/Localization.h"
+#include "app/Localizer.h"
 
 #include <QString>
 
 namespace korvalen {
+
+// The lookups of the running program, for classes that take their localizer explicitly.
+Localizer sharedLocalizer();
 
 // The interface language of the running program: the language chosen in the status menu (the
 // rule store's override) or else the system's preferred languages, matched against the

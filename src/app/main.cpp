@@ -1,11 +1,13 @@
 #include "app/Localized.h"
 #include "enforcement/EnforcementController.h"
+#include "menu/FeedbackHUD.h"
+#include "menu/StatusMenuController.h"
 #include "platform/Platform.h"
 #include "rules/RuleStore.h"
 #include "usage/UsageBaselineTracker.h"
 #include "website/WebsiteWatcher.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 
 using namespace korvalen;
@@ -32,21 +34,28 @@ void reportStart(const RuleStore& store)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Korvalen"));
-    QCoreApplication::setApplicationName(QStringLiteral("Korvalen"));
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Korvalen"));
+    QApplication::setApplicationName(QStringLiteral("Korvalen"));
+    // A tray utility: closing its last window (or a notice) does not end it; the menu's Quit does.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     Platform::install(makeNativePlatform());
     Platform& platform = Platform::shared();
     RuleStore& store = RuleStore::shared();
 
+    StatusMenuController statusMenu(store, *platform.textInputSources, *platform.workspace,
+                                    sharedLocalizer(), FeedbackHUD::shared());
     const EnforcementLog log(EnforcementLog::defaultPath, *platform.clock);
     EnforcementController enforcement(store, WebsiteWatcher::shared(), *platform.textInputSources,
                                       *platform.workspace, NotificationCenter::defaultCenter(),
                                       log);
+    // The menu is up before the first switch, so a user who sees the layout change can already
+    // find out why; usage is counted from the first settled state.
+    statusMenu.start();
     enforcement.start();
     UsageBaselineTracker::shared().start();
 
     reportStart(store);
-    return QCoreApplication::exec();
+    return QApplication::exec();
 }

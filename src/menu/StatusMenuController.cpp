@@ -1,0 +1,124 @@
+#include "menu/StatusMenuController.h"
+
+#include "menu/TrayIconImage.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeySequence>
+
+namespace korvalen {
+
+using Qt::Literals::StringLiterals::operator""_s;
+
+StatusMenuController::StatusMenuController(RuleStore& store, TextInputSources& inputSources,
+                                           const Workspace& workspace, Localizer localizer,
+                                           FeedbackHUD& hud)
+    : m_model(store, localizer)
+    , m_actions(store, inputSources, workspace, localizer,
+                [this](const QString& message) { showNotice(message); })
+    , m_hud(hud)
+{
+    connect(&m_menu, &QMenu::aboutToShow, this, &StatusMenuController::rebuildMenu);
+}
+
+StatusMenuController::~StatusMenuController() = default;
+
+void StatusMenuController::start()
+{
+    m_statusItem = std::make_unique<QSystemTrayIcon>(
+        trayIconImage(QGuiApplication::palette().color(QPalette::WindowText)));
+    m_statusItem->setToolTip(u"Korvalen"_s);
+    m_statusItem->setContextMenu(&m_menu);
+    // The tray shows the menu on a right click by itself; a left click opens it too, as it does
+    // for every tray utility whose icon has nothing else to do.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    m_menu.popup(QCursor::pos());
+            });
+    rebuildMenu();
+    m_statusItem->show();
+}
+
+void StatusMenuController::rebuildMenu()
+{
+    m_menu.clear();
+    m_languageMenu.clear();
+    for (const StatusMenuItem& item : m_model.items())
+        addItem(m_menu, item);
+    for (const StatusMenuItem& item : m_model.languageItems())
+        addItem(m_languageMenu, item);
+}
+
+void StatusMenuController::addItem(QMenu& menu, const StatusMenuItem& item)
+{
+    switch (item.kind) {
+    case StatusMenuItem::Kind::separator:
+        menu.addSeparator();
+        return;
+    case StatusMenuItem::Kind::languageSubmenu:
+        m_languageMenu.setTitle(item.title);
+        menu.addMenu(&m_languageMenu);
+        return;
+    case StatusMenuItem::Kind::command:
+        break;
+    }
+    QAction* action = menu.addAction(item.title);
+    action->setEnabled(item.isEnabled);
+    action->setCheckable(item.isCheckable);
+    action->setChecked(item.isChecked);
+    if (item.hasPreferencesShortcut)
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    if (item.action != StatusMenuAction::none)
+        connect(action, &QAction::triggered, this, [this, item] { perform(item); });
+}
+
+void StatusMenuController::perform(const StatusMenuItem& item)
+{
+    switch (item.action) {
+    case StatusMenuAction::none:
+        return;
+    case StatusMenuAction::lockCurrentSource:
+        m_actions.lockCurrentSource();
+        return;
+    case StatusMenuAction::disableLock:
+        m_actions.disableLock();
+        return;
+    case StatusMenuAction::toggleAutoSwitch:
+        m_actions.toggleAutoSwitch();
+        return;
+    case StatusMenuAction::addRuleForFrontmostApp:
+        m_actions.addRuleForFrontmostApp();
+        return;
+    case StatusMenuAction::openRulesWindow:
+        openRulesWindow();
+        return;
+    case StatusMenuAction::selectLanguage:
+        m_actions.selectLanguage(item.languageCode);
+        return;
+    case StatusMenuAction::quit:
+        quit();
+        return;
+    }
+}
+
+void StatusMenuController::openRulesWindow()
+{
+    // There is no rules window yet: the settings file is edited by hand (see the README).
+}
+
+void StatusMenuController::quit()
+{
+    QCoreApplication::quit();
+}
+
+void StatusMenuController::showNotice(const QString& message)
+{
+    // Only an XEmbed tray tells where its icon is; a panel that draws the icon itself does not,
+    // and the notice then hangs at the top of the screen.
+    const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
+    m_hud.show(message, icon.isValid() ? std::optional(icon) : std::nullopt);
+}
+
+} // namespace korvalen
