@@ -45,22 +45,29 @@ void StatusMenuController::rebuildMenu()
 {
     m_menu.clear();
     m_languageMenu.clear();
+    m_languageChoice = std::make_unique<QActionGroup>(nullptr);
+    // An exclusive group that may also have nothing checked: a language chosen elsewhere that
+    // is none of the entries.
+    m_languageChoice->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    // The whole application follows the interface language's direction, so that the menu (its
+    // text alignment and submenu arrows, not only its columns) and the notices are mirrored in
+    // Arabic and Hebrew.
+    QGuiApplication::setLayoutDirection(m_model.isRightToLeft() ? Qt::RightToLeft
+                                                                : Qt::LeftToRight);
     for (const StatusMenuItem& item : m_model.items())
         addItem(m_menu, item);
     for (const StatusMenuItem& item : m_model.languageItems())
-        addItem(m_languageMenu, item);
+        m_languageChoice->addAction(addItem(m_languageMenu, item));
 }
 
-void StatusMenuController::addItem(QMenu& menu, const StatusMenuItem& item)
+QAction* StatusMenuController::addItem(QMenu& menu, const StatusMenuItem& item)
 {
     switch (item.kind) {
     case StatusMenuItem::Kind::separator:
-        menu.addSeparator();
-        return;
+        return menu.addSeparator();
     case StatusMenuItem::Kind::languageSubmenu:
         m_languageMenu.setTitle(item.title);
-        menu.addMenu(&m_languageMenu);
-        return;
+        return menu.addMenu(&m_languageMenu);
     case StatusMenuItem::Kind::command:
         break;
     }
@@ -72,6 +79,7 @@ void StatusMenuController::addItem(QMenu& menu, const StatusMenuItem& item)
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     if (item.action != StatusMenuAction::none)
         connect(action, &QAction::triggered, this, [this, item] { perform(item); });
+    return action;
 }
 
 void StatusMenuController::perform(const StatusMenuItem& item)

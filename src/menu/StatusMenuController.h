@@ -4,6 +4,7 @@
 #include "menu/StatusMenuActions.h"
 #include "menu/StatusMenuModel.h"
 
+#include <QActionGroup>
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -35,7 +36,7 @@ public:
     void quit();
 
 private:
-    void addItem(QMenu& menu, const StatusMenuItem& item);
+    QAction* addItem(QMenu& menu, const StatusMenuItem& item);
     void perform(const StatusMenuItem& item);
     void showNotice(const QString& message);
 
@@ -44,6 +45,8 @@ private:
     FeedbackHUD& m_hud;
     QMenu m_menu;
     QMenu m_languageMenu;
+    // Makes the language entries one choice (radio marks); replaced with the entries.
+    std::unique_ptr<QActionGroup> m_languageChoice;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
 };
 

@@ -67,6 +67,11 @@ QList<StatusMenuItem> StatusMenuModel::languageItems() const
     return entries;
 }
 
+bool StatusMenuModel::isRightToLeft() const
+{
+    return korvalen::isRightToLeft(m_localizer.resolveCurrentLocalization().languageCode);
+}
+
 QString StatusMenuModel::fallbackStateLine() const
 {
     // The stored name is shown as it was when the default was chosen, even if the source has

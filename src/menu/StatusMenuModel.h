@@ -23,8 +23,11 @@ public:
 
     // The menu's twelve lines, separators included.
     QList<StatusMenuItem> items() const;
-    // The language submenu: "follow the system", then one entry per interface language.
+    // The language submenu: "follow the system", then one entry per interface language. At most
+    // one entry is checked: none when the chosen language is not one of them.
     QList<StatusMenuItem> languageItems() const;
+    // Whether the interface language is written from right to left, so the menu is mirrored.
+    bool isRightToLeft() const;
 
 private:
     QString fallbackStateLine() const;

@@ -157,4 +157,7 @@ TEST_F(StatusMenuModelTest, LanguageSubmenuMarksTheChosenLanguageOnly)
 
     store.setLanguageOverride(u"pt-BR"_s);
     EXPECT_EQ(checked(), QStringList()) << "a regional variant is none of the entries";
+    EXPECT_FALSE(model.isRightToLeft());
+    store.setLanguageOverride(u"he"_s);
+    EXPECT_TRUE(model.isRightToLeft());
 }
