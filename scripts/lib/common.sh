@@ -4,8 +4,10 @@
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev)
 
 # Debian packages the test suite needs on top of the build. The X11 tests run against Xvnc, whose
-# keymap setxkbmap (x11-xkb-utils) loads; the browser tests drive Debian's Chromium.
-TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium)
+# keymap setxkbmap (x11-xkb-utils) loads; the browser tests drive Debian's Chromium; the tray test
+# plays a desktop panel on a private session bus of dbus-run-session (dbus-daemon).
+TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
+               dbus-daemon)
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.
