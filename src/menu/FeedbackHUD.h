@@ -32,9 +32,10 @@ public:
     // notice hangs near the top of the primary screen.
     void show(const QString& message, const std::optional<QRect>& near);
 
-    // Where a notice of `size` goes: centred 6 px under the icon, else centred on `screen` with
-    // its lower edge 60 px below the screen's top (a 1440 × 900 screen at the origin when there
-    // is no screen). Never moved to fit on the screen.
+    // Where a notice of `size` goes: centred 6 px under the icon, moved sideways to stay on the
+    // icon's `screen` and above the icon when the screen ends beneath it; without an icon,
+    // centred on `screen` with its lower edge 60 px below the screen's top (a 1440 × 900 screen
+    // at the origin when there is no screen). A notice wider than the screen is never cut.
     static QPoint position(QSize size, const std::optional<QRect>& near,
                            const std::optional<QRect>& screen);
 
@@ -46,7 +47,7 @@ private:
     void closeAtOnce();
 
     QPointer<QWidget> m_panel;
-    // A child, so that it stops with this object and tests can run the dismissal early.
+    // A child, so that tests can find it and run the dismissal early.
     QTimer m_dismissTimer{this};
 };
 
