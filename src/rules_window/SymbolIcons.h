@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QIcon>
+#include <Qt>
+
+namespace korvalen {
+
+// The small symbols of the rules window, from the icon theme so they match the desktop, else
+// from images shipped with Korvalen so that a bare system shows them too.
+namespace SymbolIcons {
+
+QIcon keyboard();    // "input-keyboard"
+QIcon lightbulb();   // no freedesktop name: always the shipped image
+QIcon info();        // "dialog-information"
+QIcon trash();       // "edit-delete"
+QIcon chevronDown(); // "go-down"
+// An arrow pointing the way text runs: "go-next", or "go-previous" from right to left.
+QIcon arrowForward(Qt::LayoutDirection direction);
+
+} // namespace SymbolIcons
+
+} // namespace korvalen
