@@ -2,6 +2,7 @@
 // each way applications are installed: desktop entries (Linux) and .app bundles (macOS). The
 // files are in the page cache, as they are when the user opens the rules window a second time.
 
+#include "GeneratedApplications.h"
 #include "apps/InstalledAppsScanner.h"
 #include "platform/InfoPlistApplicationBundles.h"
 #include "platform/linux/DesktopEntryApplicationBundles.h"
@@ -19,78 +20,12 @@
 #include <vector>
 
 using namespace korvalen;
+using namespace korvalen::bench;
 
 namespace {
 
-constexpr int installedCount = 2000;
 constexpr int runningCount = 100;
 constexpr int rounds = 25;
-
-const char* const words[] = {"Studio", "Editor", "viewer", "Mail",  "Notes", "Terminal",
-                             "Photo",  "écran",  "Zip",    "Music", "Code",  "Browser"};
-
-// A name like "Photo Editor 12", so that names share prefixes and hold digit runs.
-QString applicationName(int i)
-{
-    return QString::fromUtf8(words[i % 12]) + u' ' + QString::fromUtf8(words[(i / 12) % 12]) +
-           u' ' + QString::number(i);
-}
-
-QString identifier(int i)
-{
-    return QStringLiteral("org.example.app%1").arg(i);
-}
-
-// Most applications in the first folder, as on a typical system.
-int folderOf(int i)
-{
-    return i % 10 < 7 ? 0 : i % 10 < 9 ? 1 : 2;
-}
-
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(path.section(u'/', 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-// An entry the size of a common one: a name and comment in a few languages, and the usual keys.
-bool writeDesktopEntries(const QStringList& folders)
-{
-    for (int i = 0; i < installedCount; ++i) {
-        const QByteArray name = applicationName(i).toUtf8();
-        QByteArray entry = "[Desktop Entry]\nType=Application\nName=" + name + '\n';
-        for (const char* language : {"de", "fr", "ja", "ru", "zh_CN"})
-            entry += "Name[" + QByteArray(language) + "]=" + name + "\nComment[" + language +
-                     "]=Does what " + name + " does\n";
-        entry += "Exec=app" + QByteArray::number(i) + " %U\nIcon=app" + QByteArray::number(i) +
-                 "\nCategories=Utility;\nStartupNotify=true\n";
-        // Every tenth entry in a vendor sub-folder.
-        const QString file =
-            i % 10 == 3 ? QStringLiteral("vendor/") + identifier(i) : identifier(i);
-        if (!writeFile(folders.at(folderOf(i)) + u'/' + file + QStringLiteral(".desktop"), entry))
-            return false;
-    }
-    return true;
-}
-
-bool writeBundles(const QStringList& folders)
-{
-    for (int i = 0; i < installedCount; ++i) {
-        const QByteArray plist =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n"
-            "<key>CFBundleIdentifier</key><string>" +
-            identifier(i).toUtf8() + "</string>\n<key>CFBundleName</key><string>" +
-            applicationName(i).toUtf8() +
-            "</string>\n<key>CFBundleVersion</key><string>1.0</string>\n"
-            "<key>LSMinimumSystemVersion</key><string>12.0</string>\n</dict></plist>\n";
-        if (!writeFile(folders.at(folderOf(i)) + u'/' + applicationName(i) +
-                           QStringLiteral(".app/Contents/Info.plist"),
-                       plist))
-            return false;
-    }
-    return true;
-}
 
 // Half the running applications are installed too, the rest run from elsewhere; every tenth is a
 // helper that the picker leaves out.
@@ -99,7 +34,8 @@ QList<RunningApplication> runningApplications()
     QList<RunningApplication> running;
     for (int i = 0; i < runningCount; ++i) {
         const int app = i % 2 ? i * 7 : installedCount + i;
-        running.append({identifier(app), applicationName(app) + QStringLiteral(" (running)"),
+        running.append({applicationIdentifier(app),
+                        applicationName(app) + QStringLiteral(" (running)"),
                         QStringLiteral("/opt/app%1").arg(app),
                         i % 10 ? RunningApplication::ActivationPolicy::regular
                                : RunningApplication::ActivationPolicy::accessory});

@@ -22,8 +22,8 @@ public:
     // The localization folder of exactly this code, when it exists.
     std::optional<Bundle> localizationBundle(const QString& languageCode) const;
 
-    // The text's entry in the default string table, read afresh; the text itself when the table
-    // has no entry for it or there is no table.
+    // The text's entry in the default string table, read again whenever the file has changed;
+    // the text itself when the table has no entry for it or there is no table.
     QString localizedString(const QString& text) const;
 
 private:

@@ -1,6 +1,7 @@
 #include "menu/StatusMenuController.h"
 
 #include "menu/TrayIconImage.h"
+#include "rules_window/RulesWindowController.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -113,7 +114,7 @@ void StatusMenuController::perform(const StatusMenuItem& item)
 
 void StatusMenuController::openRulesWindow()
 {
-    // There is no rules window yet: the settings file is edited by hand (see the README).
+    RulesWindowController::shared().showWindow();
 }
 
 void StatusMenuController::quit()

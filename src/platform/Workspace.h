@@ -35,6 +35,10 @@ public:
     virtual QList<RunningApplication> runningApplications() const = 0;
     // The bundle (macOS) or desktop entry (Linux) of an installed application, or none.
     virtual std::optional<QString> pathForApplication(const QString& bundleID) const = 0;
+    // The icon of the application at `bundlePath` as the platform names it: on Linux the desktop
+    // entry's Icon value, an icon theme name or the absolute path of an image. None when the
+    // application names no icon or cannot be read.
+    virtual std::optional<QString> iconNameForApplicationAt(const QString& bundlePath) const = 0;
 
     std::optional<QString> frontmostBundleID() const
     {

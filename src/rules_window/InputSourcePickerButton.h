@@ -38,6 +38,7 @@ Q_SIGNALS:
     void picked(const QString& id);
 
 private:
+    void openPopup();
     void showSelection();
 
     const ItemIcons& m_icons;

@@ -76,13 +76,16 @@ AppRuleRow::AppRuleRow(const ItemIcons& icons, const Workspace& workspace, QWidg
             [this] { Q_EMIT removeRequested(m_rule.bundleID); });
 }
 
-void AppRuleRow::setRule(const AppRule& rule, const QList<InputSource>& sources)
+void AppRuleRow::setRule(const AppRule& rule, const RuleRowContext& context)
 {
+    if (m_context == context && m_rule == rule)
+        return;
     m_rule = rule;
+    m_context = context;
     m_icon->setBundlePath(m_workspace.pathForApplication(rule.bundleID).value_or(QString()));
     m_name->setText(rule.appDisplayName);
     drawArrow(*m_arrow);
-    m_source->setSources(sources);
+    m_source->setSources(context.sources);
     m_source->setSelection(rule.inputSourceID);
     m_source->retranslate();
     nameRemoveButton(*m_remove, rule.appDisplayName);
@@ -108,9 +111,12 @@ WebsiteRuleRow::WebsiteRuleRow(QWidget* parent)
             [this] { Q_EMIT removeRequested(m_rule.domain); });
 }
 
-void WebsiteRuleRow::setRule(const WebsiteRule& rule)
+void WebsiteRuleRow::setRule(const WebsiteRule& rule, const RuleRowContext& context)
 {
+    if (m_languageCode == context.languageCode && m_rule == rule)
+        return;
     m_rule = rule;
+    m_languageCode = context.languageCode;
     m_domain->setText(rule.domain);
     drawArrow(*m_arrow);
     m_source->setText(rule.inputSourceDisplayName);

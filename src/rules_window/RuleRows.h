@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace korvalen {
 
@@ -21,6 +22,26 @@ class InputSourcePickerButton;
 class ItemIcons;
 class Workspace;
 
+// What a row shows besides its rule: the input sources to pick from and the interface language.
+// A row whose rule and context are as before is left alone, so a redraw costs only the rows that
+// changed.
+struct RuleRowContext {
+    QList<InputSource> sources;
+    QString languageCode;
+
+    friend bool operator==(const RuleRowContext& a, const RuleRowContext& b)
+    {
+        // Sources count as equal by identifier; a renamed layout must show its new name.
+        const auto names = [](const RuleRowContext& context) {
+            QStringList names;
+            for (const InputSource& source : context.sources)
+                names << source.id << source.localizedName;
+            return names;
+        };
+        return a.languageCode == b.languageCode && names(a) == names(b);
+    }
+};
+
 // One application rule: its application, an arrow, a picker that changes its source, and a
 // button that removes it.
 class AppRuleRow : public QWidget {
@@ -28,7 +49,7 @@ class AppRuleRow : public QWidget {
 public:
     AppRuleRow(const ItemIcons& icons, const Workspace& workspace, QWidget* parent = nullptr);
 
-    void setRule(const AppRule& rule, const QList<InputSource>& sources);
+    void setRule(const AppRule& rule, const RuleRowContext& context);
     const AppRule& rule() const { return m_rule; }
 
 Q_SIGNALS:
@@ -38,6 +59,7 @@ Q_SIGNALS:
 private:
     const Workspace& m_workspace;
     AppRule m_rule;
+    std::optional<RuleRowContext> m_context;
     AppIconView* m_icon;
     QLabel* m_name;
     QLabel* m_arrow;
@@ -52,7 +74,7 @@ class WebsiteRuleRow : public QWidget {
 public:
     explicit WebsiteRuleRow(QWidget* parent = nullptr);
 
-    void setRule(const WebsiteRule& rule);
+    void setRule(const WebsiteRule& rule, const RuleRowContext& context);
     const WebsiteRule& rule() const { return m_rule; }
 
 Q_SIGNALS:
@@ -60,6 +82,7 @@ Q_SIGNALS:
 
 private:
     WebsiteRule m_rule;
+    std::optional<QString> m_languageCode;
     QLabel* m_domain;
     QLabel* m_arrow;
     QLabel* m_source;
@@ -85,6 +108,7 @@ public:
     void show(const QList<Rule>& rules)
     {
         QHash<QString, QPointer<Row>> kept;
+        QList<QString> order;
         for (const Rule& rule : rules) {
             QPointer<Row> row = m_rows.take(rule.id());
             if (!row) {
@@ -94,9 +118,17 @@ public:
             }
             m_showRule(*row, rule);
             kept.insert(rule.id(), row);
-            m_layout.removeWidget(row);
-            m_layout.addWidget(row);
+            order.append(rule.id());
         }
+        // Laying a long list out again costs more than all the rows' updates: only when the
+        // order changed.
+        if (order != m_order || !m_rows.isEmpty()) {
+            for (const QString& id : std::as_const(order)) {
+                m_layout.removeWidget(kept.value(id));
+                m_layout.addWidget(kept.value(id));
+            }
+        }
+        m_order = std::move(order);
         // A row may be removed from inside its own button's click: it goes once that is over.
         for (const QPointer<Row>& gone : std::as_const(m_rows)) {
             if (gone) {
@@ -115,6 +147,7 @@ private:
     MakeRow m_makeRow;
     ShowRule m_showRule;
     QHash<QString, QPointer<Row>> m_rows;
+    QList<QString> m_order;
 };
 
 } // namespace korvalen

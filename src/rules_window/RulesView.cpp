@@ -224,7 +224,7 @@ QWidget* RulesView::makeRulesListSection()
             });
             return row;
         },
-        [this](AppRuleRow& row, const AppRule& rule) { row.setRule(rule, m_sources); });
+        [this](AppRuleRow& row, const AppRule& rule) { row.setRule(rule, m_rowContext); });
     return section;
 }
 
@@ -266,7 +266,7 @@ QWidget* RulesView::makeWebsiteRulesSection()
             });
             return row;
         },
-        [](WebsiteRuleRow& row, const WebsiteRule& rule) { row.setRule(rule); });
+        [this](WebsiteRuleRow& row, const WebsiteRule& rule) { row.setRule(rule, m_rowContext); });
 
     // Typing changes only whether the rule can be added: nothing else depends on the field.
     connect(m_domainField, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -354,12 +354,11 @@ QWidget* RulesView::makeLimitationNotice()
 
 void RulesView::refresh()
 {
-    setLayoutDirection(korvalen::isRightToLeft(resolveCurrentLocalization().languageCode)
-                           ? Qt::RightToLeft
-                           : Qt::LeftToRight);
+    const QString languageCode = resolveCurrentLocalization().languageCode;
+    setLayoutDirection(korvalen::isRightToLeft(languageCode) ? Qt::RightToLeft : Qt::LeftToRight);
     refreshTexts();
     // One reading of the keyboard for every row of this redraw.
-    m_sources = m_editor.selectableSources();
+    m_rowContext = {m_editor.selectableSources(), languageCode};
     const RuleStore& store = m_editor.store();
     m_autoSwitch->setChecked(store.isAutoSwitchEnabled());
 
@@ -443,7 +442,7 @@ void RulesView::refreshFallback()
     const auto index = std::ranges::find(modesInOrder, mode) - modesInOrder.begin();
     m_modeButtons.at(size_t(index))->setChecked(true);
     m_defaultSourceRow->setVisible(mode != GlobalFallbackMode::disabled);
-    m_defaultSourcePicker->setSources(m_sources);
+    m_defaultSourcePicker->setSources(m_rowContext.sources);
     m_defaultSourcePicker->setSelection(m_editor.store().defaultSourceID().value_or(QString()));
     m_explanation->setText(fallbackModeExplanation());
 }

@@ -59,8 +59,8 @@ private:
     RulesEditor& m_editor;
     const ItemIcons& m_icons;
     const Workspace& m_workspace;
-    // The selectable input sources as the last redraw read them.
-    QList<InputSource> m_sources;
+    // The selectable input sources and the language as the last redraw read them.
+    RuleRowContext m_rowContext;
 
     QLabel* m_rulesTitle = nullptr;
     QCheckBox* m_autoSwitch = nullptr;

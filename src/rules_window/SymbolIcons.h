@@ -6,7 +6,9 @@
 namespace korvalen {
 
 // The small symbols of the rules window, from the icon theme so they match the desktop, else
-// from images shipped with Korvalen so that a bare system shows them too.
+// from images shipped with Korvalen so that a bare system shows them too. The shipped images come
+// in the application palette's text colour of the moment they are asked for (and are marked as
+// masks): ask again when the palette changes.
 namespace SymbolIcons {
 
 QIcon keyboard();    // "input-keyboard"

@@ -1,5 +1,6 @@
 #include "platform/linux/X11Workspace.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 #include <X11/Xatom.h>
@@ -74,6 +75,21 @@ QList<RunningApplication> X11Workspace::runningApplications() const
 std::optional<QString> X11Workspace::pathForApplication(const QString& bundleID) const
 {
     return m_resolver.pathForApplication(bundleID);
+}
+
+std::optional<QString> X11Workspace::iconNameForApplicationAt(const QString& bundlePath) const
+{
+    // Only a regular file: opening a named pipe or a device would block or never end.
+    const QFileInfo file(bundlePath);
+    if (!file.isFile())
+        return std::nullopt;
+    const auto entry = DesktopEntry::read(bundlePath, file.fileName());
+    if (!entry)
+        return std::nullopt;
+    auto name = entry->localizedValue(QStringLiteral("Icon"), DesktopEntry::messagesLocale());
+    if (name && name->isEmpty())
+        return std::nullopt;
+    return name;
 }
 
 void X11Workspace::updateFrontmostApplication()

@@ -29,6 +29,8 @@ public:
     // accessory when its only windows are docks, desktops or kept out of task lists.
     QList<RunningApplication> runningApplications() const override;
     std::optional<QString> pathForApplication(const QString& bundleID) const override;
+    // The Icon of the desktop entry at the path, for the user's locale.
+    std::optional<QString> iconNameForApplicationAt(const QString& bundlePath) const override;
 
 private:
     struct Atoms {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace korvalen;
 using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::FakeWindowManager;
@@ -199,4 +201,40 @@ TEST(X11WorkspaceWithoutDisplay, NothingRunsButInstalledApplicationsAreFound)
     EXPECT_EQ(workspace.runningApplications(), QList<RunningApplication>());
     EXPECT_EQ(workspace.pathForApplication(u"editor"_s), editor);
     EXPECT_EQ(workspace.pathForApplication(u"missing"_s), std::nullopt);
+}
+
+TEST(X11WorkspaceWithoutDisplay, AnApplicationsIconIsItsDesktopEntrysIcon)
+{
+    TemporaryApplicationFolders folders;
+    const X11Workspace workspace(":99999",
+                                 ApplicationResolver({folders.path(u"applications"_s)}, QString()));
+    const auto iconAt = [&](const QString& path) {
+        return workspace.iconNameForApplicationAt(path);
+    };
+
+    EXPECT_EQ(iconAt(folders.writeApplication(u"applications/editor.desktop"_s, "Editor",
+                                              "Icon=org.example.Editor\n")),
+              u"org.example.Editor"_s);
+    EXPECT_EQ(iconAt(folders.writeApplication(u"applications/paint.desktop"_s, "Paint",
+                                              "Icon=/opt/paint/icon\\spaint.png\n")),
+              u"/opt/paint/icon paint.png"_s);
+    // Not an application of the folders (the picker lists running ones from anywhere).
+    EXPECT_EQ(
+        iconAt(folders.write(u"elsewhere/viewer.desktop"_s,
+                             "[Desktop Entry]\nType=Application\nName=Viewer\nIcon=viewer\n")),
+        u"viewer"_s);
+
+    EXPECT_EQ(iconAt(folders.writeApplication(u"applications/plain.desktop"_s, "Plain")),
+              std::nullopt);
+    EXPECT_EQ(iconAt(folders.writeApplication(u"applications/blank.desktop"_s, "Blank", "Icon=\n")),
+              std::nullopt);
+    EXPECT_EQ(iconAt(folders.write(u"applications/other.desktop"_s, "[Other]\nIcon=other\n")),
+              std::nullopt);
+    EXPECT_EQ(iconAt(folders.path(u"applications/missing.desktop"_s)), std::nullopt);
+    EXPECT_EQ(iconAt(folders.path(u"applications"_s)), std::nullopt);
+    EXPECT_EQ(iconAt(QString()), std::nullopt);
+    // A named pipe would block a reader until someone writes to it.
+    const QString pipe = folders.path(u"applications/pipe.desktop"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(iconAt(pipe), std::nullopt);
 }
