@@ -7,6 +7,7 @@
 #include "rules_window/SearchableAppPickerButton.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -226,4 +227,26 @@ TEST_F(RulesViewTest, RightToLeftForArabicAndHebrewOnlyAndTextsFollowTheLanguage
     }
     EXPECT_EQ(text("rulesListTitle"), u"Configured Rules (0)"_s);
     EXPECT_EQ(child<QCheckBox>("autoSwitch").text(), u"Switch Automatically by App"_s);
+}
+
+TEST_F(RulesViewTest, EveryControlReachedByTabHasANameForScreenReaders)
+{
+    store().upsert(AppRule{terminal, u"Terminal"_s, u"xkb:us"_s, u"English (US)"_s});
+    store().upsert(WebsiteRule{u"example.com"_s, u"xkb:ru"_s, u"Russian"_s});
+    store().setGlobalFallbackMode(GlobalFallbackMode::locked);
+    view.show();
+    QStringList unnamed;
+    int controls = 0;
+    for (QWidget* widget : view.widget()->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(&view) || !(widget->focusPolicy() & Qt::TabFocus))
+            continue;
+        ++controls;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).isEmpty())
+            unnamed.append(QString::fromLatin1(widget->metaObject()->className()));
+    }
+    // The toggle; the two forms' pickers, field and buttons; a row's picker and bin; the website
+    // row's bin; three modes and the default's picker.
+    EXPECT_EQ(controls, 14);
+    EXPECT_EQ(unnamed, QStringList());
 }
