@@ -1,5 +1,5 @@
-#include "app/Localized.h"
 #include "enforcement/EnforcementController.h"
+#include "localization/Localized.h"
 #include "menu/FeedbackHUD.h"
 #include "menu/StatusMenuController.h"
 #include "platform/Platform.h"

@@ -1,7 +1,7 @@
 #include "menu/StatusMenuActions.h"
 
-#include "app/StringFormat.h"
 #include "input/InputSourceManager.h"
+#include "localization/StringFormat.h"
 
 namespace korvalen {
 

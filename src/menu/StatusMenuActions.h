@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Localizer.h"
+#include "localization/Localizer.h"
 #include "platform/TextInputSources.h"
 #include "platform/Workspace.h"
 #include "rules/RuleStore.h"

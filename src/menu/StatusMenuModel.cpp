@@ -1,6 +1,6 @@
 #include "menu/StatusMenuModel.h"
 
-#include "app/StringFormat.h"
+#include "localization/StringFormat.h"
 
 namespace korvalen {
 

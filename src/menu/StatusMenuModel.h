@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Localizer.h"
+#include "localization/Localizer.h"
 #include "menu/StatusMenuItem.h"
 #include "rules/RuleStore.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/StoredRecords.h"
 #include "platform/UserDefaults.h"
 #include "support/Published.h"
-#include "support/StoredRecords.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
 #include "rules_window/RuleRows.h"
 
-#include "app/Localized.h"
+#include "localization/Localized.h"
 #include "platform/Workspace.h"
 #include "rules_window/AppIconView.h"
 #include "rules_window/InputSourcePickerButton.h"

@@ -1,7 +1,7 @@
 #include "rules_window/RulesView.h"
 
-#include "app/Localized.h"
-#include "app/StringFormat.h"
+#include "localization/Localized.h"
+#include "localization/StringFormat.h"
 #include "platform/Workspace.h"
 #include "rules_window/InputSourcePickerButton.h"
 #include "rules_window/SearchableAppPickerButton.h"

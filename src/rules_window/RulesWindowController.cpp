@@ -1,7 +1,7 @@
 #include "rules_window/RulesWindowController.h"
 
-#include "app/Localized.h"
 #include "apps/InstalledAppsScanner.h"
+#include "localization/Localized.h"
 #include "platform/Platform.h"
 #include "rules_window/RulesView.h"
 #include "usage/UsageBaselineTracker.h"

@@ -1,6 +1,6 @@
 #include "rules_window/SearchableAppPickerButton.h"
 
-#include "app/Localized.h"
+#include "localization/Localized.h"
 #include "rules_window/AppIconView.h"
 #include "rules_window/PickerFace.h"
 #include "rules_window/PickerPopup.h"

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/StoredRecords.h"
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "rules/RuleStore.h"
 #include "support/Clock.h"
-#include "support/StoredRecords.h"
 #include "usage/RuleSuggestion.h"
 #include "usage/UsageSample.h"
 

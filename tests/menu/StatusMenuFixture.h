@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Localizer.h"
+#include "localization/Localizer.h"
 #include "menu/StatusMenuActions.h"
 #include "menu/StatusMenuModel.h"
 #include "platform/sim/InMemoryUserDefaults.h"

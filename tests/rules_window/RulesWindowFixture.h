@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Localization.h"
 #include "input/InputSourceManager.h"
+#include "localization/Localization.h"
 #include "platform/Platform.h"
 #include "platform/sim/InMemoryUserDefaults.h"
 #include "platform/sim/SimWorkspace.h"

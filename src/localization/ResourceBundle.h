@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Bundle.h"
+#include "localization/Bundle.h"
 
 #include <QStringList>
 #include <QTextStream>

@@ -1,5 +1,5 @@
-#include "app/Localizer.h"
-#include "app/ResourceBundle.h"
+#include "localization/Localizer.h"
+#include "localization/ResourceBundle.h"
 #include "platform/sim/InMemoryUserDefaults.h"
 
 #include <QDir>

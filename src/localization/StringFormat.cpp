@@ -1,4 +1,4 @@
-#include "app/StringFormat.h"
+#include "localization/StringFormat.h"
 
 #include <optional>
 

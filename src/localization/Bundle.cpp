@@ -1,6 +1,6 @@
-#include "app/Bundle.h"
+#include "localization/Bundle.h"
 
-#include "app/StringsTable.h"
+#include "localization/StringsTable.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Localization.h"
-#include "app/Localizer.h"
+#include "localization/Localization.h"
+#include "localization/Localizer.h"
 
 #include <QString>
 

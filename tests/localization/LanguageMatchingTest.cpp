@@ -1,4 +1,4 @@
-#include "app/LanguageMatching.h"
+#include "localization/LanguageMatching.h"
 
 #include <gtest/gtest.h>
 

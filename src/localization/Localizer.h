@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Bundle.h"
-#include "app/Localization.h"
+#include "localization/Bundle.h"
+#include "localization/Localization.h"
 #include "rules/RuleStore.h"
 
 #include <QString>

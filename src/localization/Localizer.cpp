@@ -1,6 +1,6 @@
-#include "app/Localizer.h"
+#include "localization/Localizer.h"
 
-#include "app/LanguageMatching.h"
+#include "localization/LanguageMatching.h"
 
 namespace korvalen {
 

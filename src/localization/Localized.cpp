@@ -1,7 +1,7 @@
-#include "app/Localized.h"
+#include "localization/Localized.h"
 
-#include "app/Localizer.h"
-#include "app/ResourceBundle.h"
+#include "localization/Localizer.h"
+#include "localization/ResourceBundle.h"
 #include "rules/RuleStore.h"
 
 #include <QLocale>
