@@ -1,9 +1,9 @@
-#include "enforcement/EnforcementController.h"
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "localization/Localized.h"
-#include "menu/FeedbackHUD.h"
-#include "menu/StatusMenuController.h"
 #include "platform/Platform.h"
-#include "rules/RuleStore.h"
+#include "rules_window/RulesWindowController.h"
 #include "usage/UsageBaselineTracker.h"
 #include "website/WebsiteWatcher.h"
 
@@ -30,31 +30,97 @@ void reportStart(const RuleStore& store)
                         << ". Log: " << EnforcementLog::defaultPath << Qt::endl;
 }
 
+int answer(const CommandLine& commandLine)
+{
+    (commandLine.exitCode == 0 ? QTextStream(stdout) : QTextStream(stderr))
+        << commandLine.output << Qt::flush;
+    return commandLine.exitCode;
+}
+
+int setStartAtLogin(bool starts)
+{
+    LoginItems* loginItems = Platform::shared().loginItems.get();
+    if (!loginItems || !loginItems->setStartsAtLogin(starts)) {
+        QTextStream(stderr) << "Could not change whether Korvalen starts at login." << Qt::endl;
+        return 1;
+    }
+    QTextStream(stdout) << (starts ? "Korvalen will start when you log in."
+                                   : "Korvalen will no longer start when you log in.")
+                        << Qt::endl;
+    return 0;
+}
+
+int askRunningInstanceToQuit()
+{
+    if (SingleInstance(SingleInstance::defaultSocketPath())
+            .deliver(SingleInstance::Message::quit) == SingleInstance::Outcome::delivered)
+        return 0;
+    QTextStream(stderr) << "Korvalen is not running." << Qt::endl;
+    return 1;
+}
+
+void nameApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvalen"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvalen"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+}
+
+// Options are requests to answer or to pass on, which need no display: `korvalen --help` works
+// on a server too.
+int carryOut(const CommandLine& commandLine)
+{
+    switch (commandLine.request) {
+    case CommandLine::Request::answered:
+        return answer(commandLine);
+    case CommandLine::Request::quit:
+        return askRunningInstanceToQuit();
+    case CommandLine::Request::autostartOn:
+    case CommandLine::Request::autostartOff:
+        Platform::install(makeNativePlatform());
+        return setStartAtLogin(commandLine.request == CommandLine::Request::autostartOn);
+    case CommandLine::Request::run:
+        break;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        return carryOut(CommandLine::parse(QCoreApplication::arguments()));
+    }
+
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Korvalen"));
-    QApplication::setApplicationName(QStringLiteral("Korvalen"));
+    nameApplication();
     // A tray utility: closing its last window (or a notice) does not end it; the menu's Quit does.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance(SingleInstance::defaultSocketPath());
+    if (instance.claimOrDeliver(SingleInstance::Message::showRulesWindow) ==
+        SingleInstance::Outcome::delivered)
+        return 0;
 
     Platform::install(makeNativePlatform());
     Platform& platform = Platform::shared();
     RuleStore& store = RuleStore::shared();
-
-    StatusMenuController statusMenu(store, *platform.textInputSources, *platform.workspace,
-                                    sharedLocalizer(), FeedbackHUD::shared());
-    const EnforcementLog log(EnforcementLog::defaultPath, *platform.clock);
-    EnforcementController enforcement(store, WebsiteWatcher::shared(), *platform.textInputSources,
-                                      *platform.workspace, NotificationCenter::defaultCenter(),
-                                      log);
-    // The menu is up before the first switch, so a user who sees the layout change can already
-    // find out why; usage is counted from the first settled state.
-    statusMenu.start();
-    enforcement.start();
-    UsageBaselineTracker::shared().start();
+    const auto openRulesWindow = [] { RulesWindowController::shared().showWindow(); };
+    AppDelegate delegate({store, *platform.textInputSources, *platform.workspace,
+                          WebsiteWatcher::shared(), NotificationCenter::defaultCenter(),
+                          UsageBaselineTracker::shared(), FeedbackHUD::shared(), sharedLocalizer(),
+                          *platform.clock, EnforcementLog::defaultPath, openRulesWindow});
+    QObject::connect(&instance, &SingleInstance::messageReceived, &app,
+                     [&](SingleInstance::Message message) {
+                         if (message == SingleInstance::Message::quit)
+                             QApplication::quit();
+                         else
+                             openRulesWindow();
+                     });
+    delegate.applicationDidFinishLaunching();
 
     reportStart(store);
     return QApplication::exec();

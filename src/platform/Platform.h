@@ -2,6 +2,7 @@
 
 #include "platform/ApplicationBundles.h"
 #include "platform/BrowserScripting.h"
+#include "platform/LoginItems.h"
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -19,6 +20,7 @@ struct Platform {
     std::unique_ptr<BrowserScripting> browserScripting;
     std::unique_ptr<ApplicationBundles> applicationBundles;
     std::unique_ptr<Clock> clock;
+    std::unique_ptr<LoginItems> loginItems; // none where Korvalen cannot start at login yet
 
     // The platform of the running application. main() installs it before anything else runs;
     // the process-wide singletons are built from it.

@@ -4,8 +4,10 @@
 #include "platform/linux/DesktopEntryApplicationBundles.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/linux/XdgAutostart.h"
 #include "platform/linux/XkbTextInputSources.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 namespace korvalen {
@@ -24,6 +26,8 @@ std::unique_ptr<Platform> makeNativePlatform()
     platform->applicationBundles =
         std::make_unique<DesktopEntryApplicationBundles>(DesktopEntryIndex::applicationFolders());
     platform->clock = std::make_unique<SystemClock>();
+    platform->loginItems = std::make_unique<XdgAutostart>(
+        XdgAutostart::forCurrentUser(QCoreApplication::applicationFilePath()));
     return platform;
 }
 
