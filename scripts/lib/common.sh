@@ -1,13 +1,30 @@
 # Shared by the scripts in this folder; sourced, never run.
 
-# Debian packages needed to build Korvalen and to run it.
+# Debian packages needed to build Korvalen.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev)
+
+# What running it needs on top of the build: fonts with the letters of all eighteen interface
+# languages, since a machine without them shows boxes in place of Chinese, Japanese, Korean,
+# Arabic, Hebrew or Thai text (Noto CJK for the first three, Noto's core set for the others).
+RUN_PACKAGES=(fonts-noto-cjk fonts-noto-core)
+
+# What the demonstration adds (scripts/lib/demo.sh): an X server of its own (Xvnc), whose keymap
+# setxkbmap (x11-xkb-utils) loads; a window manager that keeps _NET_ACTIVE_WINDOW (openbox), as
+# Korvalen follows the front window through it; an XEmbed tray for the icon (trayer); windows with
+# a class of the demo's choosing (xterm); xdotool to bring them to the front; xprop (x11-utils) to
+# see the window manager ready; and import (imagemagick) for the screenshot.
+DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdotool x11-utils
+               imagemagick)
 
 # Debian packages the test suite needs on top of the build. The X11 tests run against Xvnc, whose
 # keymap setxkbmap (x11-xkb-utils) loads; the browser tests drive Debian's Chromium; the tray test
-# plays a desktop panel on a private session bus of dbus-run-session (dbus-daemon).
+# plays a desktop panel on a private session bus of dbus-run-session (dbus-daemon); one test runs
+# the demonstration, so its packages are here as well. The packaging tests validate the installed
+# desktop entry (desktop-file-utils) and metadata (appstream), watch which translations the
+# installed program opens (strace), and build the .deb (dpkg-dev and file compute its
+# dependencies).
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
-               dbus-daemon)
+               dbus-daemon desktop-file-utils appstream strace dpkg-dev file "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.
@@ -15,6 +32,10 @@ ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
+        # The lists share packages (Xvnc serves both the tests and the demonstration).
+        if [[ " ${missing[*]} " == *" $package "* ]]; then
+            continue
+        fi
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$package")
         fi

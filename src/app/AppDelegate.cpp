@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeySequence>
+#include <QTextStream>
 
 namespace korvalen {
 
@@ -30,6 +31,24 @@ void AppDelegate::applicationDidFinishLaunching()
     m_services.usageTracker.start();
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         m_services.openRulesWindow();
+    reportStart();
+}
+
+void AppDelegate::reportStart() const
+{
+    // One line for whoever started Korvalen from a terminal: what it found and where it writes.
+    const RuleStore& store = m_services.store;
+    const auto orNone = [](const std::optional<QString>& text) {
+        return text.value_or(QStringLiteral("none"));
+    };
+    QTextStream(stdout) << "Korvalen is running with " << store.rules().size()
+                        << " application rules and " << store.websiteRules().size()
+                        << " website rules; default input source "
+                        << orNone(store.defaultSourceID()) << " ("
+                        << rawValue(store.globalFallbackMode()) << "), switch by application "
+                        << (store.isAutoSwitchEnabled() ? "on" : "off") << ", interface language "
+                        << m_services.localizer.resolveCurrentLocalization().languageCode
+                        << ". Log: " << m_services.enforcementLogPath << Qt::endl;
 }
 
 void AppDelegate::setupMainMenu()

@@ -38,7 +38,8 @@ public:
     ~AppDelegate() override;
 
     // In this order: the Edit menu, the tray, enforcement with its first pass, usage learning.
-    // Without a system tray the rules window opens, so the settings can still be reached.
+    // Without a system tray the rules window opens, so the settings can still be reached. Ends
+    // with one line on standard output saying what was loaded and where the log goes.
     void applicationDidFinishLaunching();
 
     StatusMenuController& statusMenu() { return m_statusMenu; }
@@ -48,6 +49,7 @@ public:
 
 private:
     void setupMainMenu();
+    void reportStart() const;
 
     Services m_services;
     EnforcementLog m_log;

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+namespace korvalen {
+
+// Carries out a request of the command line other than running Korvalen: prints the answer to
+// --help or --version or a mistake, asks the running Korvalen to quit, or changes whether
+// Korvalen starts at login. None of them needs a display. Returns the exit code.
+int carryOut(const CommandLine& commandLine);
+
+} // namespace korvalen
