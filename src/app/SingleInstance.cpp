@@ -103,11 +103,12 @@ void SingleInstance::answer()
             if (!client->canReadLine())
                 return;
             const auto message = messageOf(client->readLine().trimmed());
+            // Acted on before it is acknowledged: the asking instance may end at the answer.
+            if (message)
+                Q_EMIT messageReceived(*message);
             client->write(message ? "ok\n" : "unknown\n");
             client->flush();
             client->disconnectFromServer();
-            if (message)
-                Q_EMIT messageReceived(*message);
         });
     }
 }
