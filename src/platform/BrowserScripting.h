@@ -20,7 +20,8 @@ public:
 
     // Asks the named browser for the address of the active tab of its front window. The answer
     // (none on any failure) arrives later on the main thread, or at once; the call itself never
-    // holds the main thread for more than a moment, whatever the browser does.
+    // holds the main thread for more than a moment, whatever the browser does. A question asked
+    // while an earlier one to the same browser is pending may share that one's answer.
     virtual void requestCurrentTabURL(const QString& appName, TabURLHandler handler) = 0;
 };
 

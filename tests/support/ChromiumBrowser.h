@@ -17,6 +17,8 @@ public:
     // Waits until the browser has published its DevTools port in the profile.
     bool waitUntilReady();
     QString profileFolder() const { return m_profile.path(); }
+    // The browser's own process, which owns its windows.
+    qint64 processID() const { return m_process.processId(); }
 
 private:
     QTemporaryDir m_profile;
