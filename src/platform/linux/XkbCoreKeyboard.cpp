@@ -41,6 +41,10 @@ std::optional<QString> atomName(Display* display, Atom atom)
     return decodeAtomName(name.get());
 }
 
+// The names that tell the layouts of a keymap apart: the symbols it was compiled from and the
+// names of its groups.
+constexpr unsigned keymapNamesMask = XkbSymbolsNameMask | XkbGroupNamesMask;
+
 } // namespace
 
 XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
@@ -52,57 +56,114 @@ XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
         int errorBase = 0;
         int major = XkbMajorVersion;
         int minor = XkbMinorVersion;
-        // Only group changes matter; modifier changes would wake us on every Shift.
-        if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor) ||
-            !XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
-                                   XkbGroupStateMask))
+        if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor))
+            return std::nullopt;
+        // Of the state only the group matters; modifier changes would wake us on every Shift.
+        // A keymap arrives whole (setxkbmap) or piece by piece (xkbcomp uploads the keys, then
+        // the names): either way one of these follows each piece.
+        const bool selected =
+            XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                                  XkbGroupStateMask) &&
+            XkbSelectEventDetails(display, XkbUseCoreKbd, XkbNewKeyboardNotify,
+                                  XkbAllNewKeyboardEventsMask, XkbAllNewKeyboardEventsMask) &&
+            XkbSelectEventDetails(display, XkbUseCoreKbd, XkbNamesNotify, keymapNamesMask,
+                                  keymapNamesMask) &&
+            XkbSelectEventDetails(display, XkbUseCoreKbd, XkbMapNotify, XkbKeySymsMask,
+                                  XkbKeySymsMask);
+        if (!selected)
             return std::nullopt;
         return eventBase;
     });
     if (!m_xkbEventType)
         return;
-    // Whoever loads a keymap (setxkbmap, the desktop's keyboard settings) sets this property
-    // after the upload, so its change says the new layouts are in place and named.
+    // What the layouts were asked to be when the keymap names none of its own; setxkbmap and the
+    // desktops' keyboard settings set it after loading a keymap.
     m_rulesNamesAtom = m_connection.internAtoms({"_XKB_RULES_NAMES"}).value(0);
     m_connection.selectRootPropertyChanges();
+    m_knownGroups = layoutGroups();
     m_events = m_connection.subscribeToEvents([this](const std::vector<XEvent>& events) {
-        // One announcement for a burst: listeners read the layout in effect, not each step.
-        if (includesLayoutChange(events))
+        // One announcement for a burst: listeners read the layout in effect, not each step. Most
+        // keymap news leaves the layouts as they were (the keys' half of an upload, desktops
+        // reloading the same keymap for each keyboard plugged in, Xvnc adding a key for a
+        // character its viewer typed): only what changes the groups is announced.
+        const bool groupChanged = includesGroupChange(events);
+        const bool layoutsChanged = includesKeymapChange(events) && updateKnownGroups();
+        if (groupChanged || layoutsChanged)
             m_layoutChanged.emit();
     });
 }
 
-bool XkbCoreKeyboard::includesLayoutChange(const std::vector<XEvent>& events) const
+bool XkbCoreKeyboard::includesGroupChange(const std::vector<XEvent>& events) const
 {
-    const bool groupChanged = std::ranges::any_of(events, [this](const XEvent& event) {
+    return std::ranges::any_of(events, [this](const XEvent& event) {
         // Xlib hands XKB events over in an XEvent, to be read as the XKB event they are.
-        return event.type == *m_xkbEventType &&
-               reinterpret_cast<const XkbAnyEvent&>(event).xkb_type == XkbStateNotify &&
-               (reinterpret_cast<const XkbStateNotifyEvent&>(event).changed & XkbGroupStateMask);
+        const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
+        return event.type == *m_xkbEventType && xkbEvent.any.xkb_type == XkbStateNotify &&
+               (xkbEvent.state.changed & XkbGroupStateMask);
     });
-    return groupChanged || m_connection.rootPropertyChanged(events, m_rulesNamesAtom);
+}
+
+bool XkbCoreKeyboard::includesKeymapChange(const std::vector<XEvent>& events) const
+{
+    const bool keymapChanged = std::ranges::any_of(events, [this](const XEvent& event) {
+        if (event.type != *m_xkbEventType)
+            return false;
+        const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
+        switch (xkbEvent.any.xkb_type) {
+        case XkbNewKeyboardNotify:
+            return true;
+        case XkbNamesNotify:
+            return (xkbEvent.names.changed & keymapNamesMask) != 0;
+        case XkbMapNotify:
+            return (xkbEvent.map.changed & XkbKeySymsMask) != 0;
+        default:
+            return false;
+        }
+    });
+    // The fallback for the identifiers.
+    return keymapChanged || m_connection.rootPropertyChanged(events, m_rulesNamesAtom);
+}
+
+bool XkbCoreKeyboard::updateKnownGroups()
+{
+    QList<LayoutGroup> groups = layoutGroups();
+    if (groups == m_knownGroups)
+        return false;
+    m_knownGroups = std::move(groups);
+    return true;
 }
 
 QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups()
 {
     if (!hasXkb())
         return {};
-    const QStringList identifiers = xkbGroupIdentifiers(rulesNames());
-    return m_connection.withDisplay([&identifiers](Display* display) {
-        QList<LayoutGroup> groups;
-        const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
-        if (!keyboard)
+    std::optional<QString> symbolsName;
+    QList<LayoutGroup> groups =
+        m_connection.withDisplay([&symbolsName](Display* display) -> QList<LayoutGroup> {
+            const std::unique_ptr<XkbDescRec, XkbDescDeleter> keyboard(XkbAllocKeyboard());
+            if (!keyboard)
+                return {};
+            keyboard->device_spec = XkbUseCoreKbd;
+            if (XkbGetControls(display, XkbAllControlsMask, keyboard.get()) != Success ||
+                XkbGetNames(display, keymapNamesMask, keyboard.get()) != Success)
+                return {};
+            symbolsName = atomName(display, keyboard->names->symbols);
+            QList<LayoutGroup> groups;
+            const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
+            for (int group = 0; group < groupCount; ++group)
+                groups.append({QString(), atomName(display, keyboard->names->groups[group])});
             return groups;
-        keyboard->device_spec = XkbUseCoreKbd;
-        if (XkbGetControls(display, XkbAllControlsMask, keyboard.get()) != Success ||
-            XkbGetNames(display, XkbGroupNamesMask, keyboard.get()) != Success)
-            return groups;
-        const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
-        for (int group = 0; group < groupCount; ++group)
-            groups.append(
-                {identifiers.value(group), atomName(display, keyboard->names->groups[group])});
+        });
+    if (groups.isEmpty())
         return groups;
-    });
+    // The keymap's own account of its layouts holds whoever loaded it; the property only says
+    // what setxkbmap or the desktop last asked for, and an upload with xkbcomp leaves it behind.
+    QStringList identifiers = xkbGroupIdentifiersFromSymbols(symbolsName.value_or(QString()));
+    if (identifiers.isEmpty())
+        identifiers = xkbGroupIdentifiersFromRulesNames(rulesNames());
+    for (qsizetype group = 0; group < groups.size(); ++group)
+        groups[group].identifier = identifiers.value(group);
+    return groups;
 }
 
 std::optional<int> XkbCoreKeyboard::currentGroup()

@@ -21,8 +21,12 @@ namespace korvalen {
 class XkbCoreKeyboard {
 public:
     struct LayoutGroup {
-        QString identifier; // empty when the group's layout is unknown
+        // From the symbols the keymap was compiled from, else from what the rules were last asked
+        // for; empty when the group's layout is unknown.
+        QString identifier;
         std::optional<QString> name;
+
+        bool operator==(const LayoutGroup&) const = default;
     };
 
     // Connects to the named display; an empty name means $DISPLAY.
@@ -39,7 +43,8 @@ public:
     bool lockGroup(int group);
 
     // Called from the event loop each time the group in effect changes, whoever changed it, and
-    // each time the layouts are reloaded, which may put another layout into the group in effect.
+    // each time a keymap loaded by whichever tool changes the groups, which may put another
+    // layout into the group in effect.
     [[nodiscard]] Subscription subscribeToLayoutChanges(std::function<void()> handler) const
     {
         return m_layoutChanged.connect(std::move(handler));
@@ -47,12 +52,16 @@ public:
 
 private:
     bool hasXkb() const { return m_xkbEventType && m_connection.isConnected(); }
-    bool includesLayoutChange(const std::vector<_XEvent>& events) const;
+    bool includesGroupChange(const std::vector<_XEvent>& events) const;
+    bool includesKeymapChange(const std::vector<_XEvent>& events) const;
+    // Reads the groups afresh; true when they differ from those read before.
+    bool updateKnownGroups();
     QByteArray rulesNames();
 
     X11Connection m_connection;
     std::optional<int> m_xkbEventType; // none when the server lacks XKB
     X11Connection::Atom m_rulesNamesAtom = 0;
+    QList<LayoutGroup> m_knownGroups; // as the latest keymap news left them
     Signal<> m_layoutChanged;
     Subscription m_events;
 };

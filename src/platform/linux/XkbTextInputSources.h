@@ -7,8 +7,9 @@ namespace korvalen {
 
 // The input sources of an X11 session: one keyboard layout per XKB layout group of the core
 // keyboard, named after the group, with the identifier its layout and variant give it. Selecting
-// a source locks its group. A change is announced when the group in effect changes and when the
-// layouts are reloaded, since a reload can put another layout into the group in effect.
+// a source locks its group. A change is announced when the group in effect changes and when a
+// keymap is loaded that changes the layouts, since it can put another layout into the group in
+// effect.
 class XkbTextInputSources final : public TextInputSources {
 public:
     // Statuses of select() other than selectAccepted.

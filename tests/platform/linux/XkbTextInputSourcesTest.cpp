@@ -11,6 +11,7 @@
 // Xlib's macros clash with Qt's and GoogleTest's names: include it last.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 using namespace korvalen;
 using namespace Qt::Literals::StringLiterals;
@@ -39,6 +40,14 @@ public:
     void lockGroup(unsigned group)
     {
         XkbLockGroup(m_display, XkbUseCoreKbd, group);
+        XSync(m_display, False);
+    }
+
+    // Gives one key a symbol of its own, as Xvnc does for a character its viewer types that the
+    // keymap lacks.
+    void remapKey(int keycode, KeySym symbol)
+    {
+        XChangeKeyboardMapping(m_display, keycode, 1, &symbol, 1);
         XSync(m_display, False);
     }
 
@@ -73,12 +82,40 @@ protected:
             << arguments.join(u' ').toStdString();
     }
 
+    // Compiles the keymap that setxkbmap would load for the arguments and uploads it with xkbcomp,
+    // as keymap tools and some desktops do: the keymap changes, _XKB_RULES_NAMES does not.
+    void uploadKeymap(QStringList arguments)
+    {
+        const QString display = QString::fromLatin1(m_display);
+        QProcess compose;
+        QProcess upload;
+        compose.setStandardOutputProcess(&upload);
+        // xkbcomp warns about every key the keymap leaves empty; none of that is a failure.
+        upload.setStandardErrorFile(QProcess::nullDevice());
+        compose.start(u"setxkbmap"_s, arguments << "-print"
+                                                << "-display" << display);
+        upload.start(u"xkbcomp"_s, {u"-"_s, display});
+        ASSERT_TRUE(compose.waitForFinished() && upload.waitForFinished());
+        ASSERT_EQ(compose.exitStatus(), QProcess::NormalExit);
+        ASSERT_EQ(compose.exitCode(), 0) << compose.readAllStandardError().toStdString();
+        ASSERT_EQ(upload.exitStatus(), QProcess::NormalExit);
+        ASSERT_EQ(upload.exitCode(), 0);
+    }
+
     QStringList listedIDs()
     {
         QStringList ids;
         for (const InputSource& source : InputSourceManager::selectableKeyboardSources(*m_sources))
             ids.append(source.id);
         return ids;
+    }
+
+    QStringList listedNames()
+    {
+        QStringList names;
+        for (const InputSource& source : InputSourceManager::selectableKeyboardSources(*m_sources))
+            names.append(source.localizedName);
+        return names;
     }
 
     QString currentID()
@@ -97,15 +134,9 @@ protected:
 
 TEST_F(XkbTextInputSourcesTest, OneSourcePerLayoutGroupInGroupOrder)
 {
-    const QList<InputSource> sources = InputSourceManager::selectableKeyboardSources(*m_sources);
-    ASSERT_EQ(sources.size(), 3);
-    EXPECT_EQ(sources.at(0).id, "xkb:us");
-    EXPECT_EQ(sources.at(0).localizedName, "English (US)");
-    EXPECT_EQ(sources.at(1).id, "xkb:ru");
-    EXPECT_EQ(sources.at(1).localizedName, "Russian");
-    EXPECT_EQ(sources.at(2).id, "xkb:de(nodeadkeys)");
-    EXPECT_EQ(sources.at(2).localizedName, "German (no dead keys)");
-    for (const InputSource& source : sources) {
+    EXPECT_EQ(listedIDs(), (QStringList{"xkb:us", "xkb:ru", "xkb:de(nodeadkeys)"}));
+    EXPECT_EQ(listedNames(), (QStringList{"English (US)", "Russian", "German (no dead keys)"}));
+    for (const InputSource& source : InputSourceManager::selectableKeyboardSources(*m_sources)) {
         EXPECT_EQ(m_sources->inputMethodBundleID(source.raw), std::nullopt);
         EXPECT_EQ(m_sources->iconURL(source.raw), std::nullopt);
     }
@@ -159,6 +190,47 @@ TEST_F(XkbTextInputSourcesTest, ReloadedLayoutsShowAtTheNextListingAndAreAnnounc
     EXPECT_EQ(m_sources->select(before.at(1).raw), XkbTextInputSources::noSuchGroup);
     EXPECT_EQ(m_sources->select(before.at(2).raw), XkbTextInputSources::noSuchGroup);
     EXPECT_EQ(m_otherClient->group(), 1);
+}
+
+TEST_F(XkbTextInputSourcesTest, UploadedKeymapIsListedSelectedAndAnnouncedByItsOwnLayouts)
+{
+    loadLayouts({"-layout", "us,ru"});
+    // A keyboard that hears of nothing but the upload.
+    m_sources = std::make_unique<XkbTextInputSources>(m_display);
+    ASSERT_EQ(listedIDs(), (QStringList{"xkb:us", "xkb:ru"}));
+
+    uploadKeymap({"-layout", "de,fr"});
+    EXPECT_TRUE(waitForSourceChange(*m_sources)) << "the group in effect now types German";
+    EXPECT_EQ(listedIDs(), (QStringList{"xkb:de", "xkb:fr"}));
+    EXPECT_EQ(listedNames(), (QStringList{"German", "French"}));
+    EXPECT_EQ(currentID(), "xkb:de");
+
+    // A rule for a layout the upload replaced must not lock whatever its old group holds now.
+    EXPECT_FALSE(InputSourceManager::select(*m_sources, u"xkb:us"_s));
+    EXPECT_FALSE(InputSourceManager::select(*m_sources, u"xkb:ru"_s));
+    m_otherClient->lockGroup(1);
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(currentID(), "xkb:fr");
+    ASSERT_TRUE(InputSourceManager::select(*m_sources, u"xkb:de"_s));
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(m_otherClient->group(), 0) << "the German group";
+}
+
+TEST_F(XkbTextInputSourcesTest, KeymapNewsThatLeavesTheLayoutsAsTheyWereIsNotAnnounced)
+{
+    int announcements = 0;
+    const Subscription counting =
+        m_sources->subscribeToSelectedKeyboardSourceChanges([&] { ++announcements; });
+    m_otherClient->remapKey(248, XK_EuroSign);
+    loadLayouts({"-layout", "us,ru,de", "-variant", ",,nodeadkeys"});
+    // The server sent us its news before answering this; the event loop then hands it over.
+    ASSERT_EQ(listedIDs(), (QStringList{"xkb:us", "xkb:ru", "xkb:de(nodeadkeys)"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(announcements, 0);
+
+    m_otherClient->lockGroup(1);
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(announcements, 1);
 }
 
 TEST_F(XkbTextInputSourcesTest, LockedGroupPastTheLastLayoutWrapsAround)
