@@ -49,9 +49,11 @@ void EnforcementController::start()
 
     enforceOnChangesOf(m_store.rulesStream());
     // Polling follows the website rules before the pass, so the pass sees the domain it leaves.
+    // It follows the rules the store holds, not the list delivered: a subscriber heard earlier
+    // may already have changed them again, and the newer list is announced after this one.
     m_cancellables.push_back(
-        m_store.websiteRulesStream().subscribeToChanges([this](const QList<WebsiteRule>& rules) {
-            m_watcher.updatePollingState(!rules.isEmpty());
+        m_store.websiteRulesStream().subscribeToChanges([this](const QList<WebsiteRule>&) {
+            m_watcher.updatePollingState(!m_store.websiteRules().isEmpty());
             enforce(Trigger::appActivated);
         }));
     enforceOnChangesOf(m_store.defaultSourceIDStream());

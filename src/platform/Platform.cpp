@@ -12,9 +12,16 @@ std::unique_ptr<Platform>& installedPlatform()
 }
 } // namespace
 
+// Replacing the platform would destroy what RuleStore::shared(), WebsiteWatcher::shared() and the
+// other process-wide singletons refer to; keeping the first leaves them all valid.
 void Platform::install(std::unique_ptr<Platform> platform)
 {
-    installedPlatform() = std::move(platform);
+    auto& installed = installedPlatform();
+    if (installed) {
+        qWarning("Platform::install() called again; the platform installed first stays in use");
+        return;
+    }
+    installed = std::move(platform);
 }
 
 Platform& Platform::shared()

@@ -23,7 +23,9 @@ struct Platform {
     std::unique_ptr<LoginItems> loginItems; // none where Korvalen cannot start at login yet
 
     // The platform of the running application. main() installs it before anything else runs;
-    // the process-wide singletons are built from it.
+    // the process-wide singletons are built from it and keep references into it for the rest of
+    // the process, so it is installed once: a later platform is refused with a warning, and the
+    // first one stays.
     static void install(std::unique_ptr<Platform> platform);
     static Platform& shared();
 };

@@ -46,6 +46,8 @@ void RuleList<Rule>::removeAll(const QString& key)
     persist();
 }
 
+// The list held, not the one just assigned: a subscriber may have replaced it while the change
+// was announced.
 template <typename Rule>
 void RuleList<Rule>::persist()
 {

@@ -85,34 +85,36 @@ void RuleStore::removeWebsiteRuleForDomain(const QString& domain)
     m_websiteRules.removeAll(domain);
 }
 
+// Each setter saves what the store holds once the announcement is over, not its argument: a
+// subscriber may have assigned again meanwhile, and its value is the one in memory.
 void RuleStore::setLanguageOverride(const std::optional<QString>& code)
 {
     m_languageOverride.set(code);
-    saveOptionalText(languageOverrideKey, code);
+    saveOptionalText(languageOverrideKey, m_languageOverride.value());
 }
 
 void RuleStore::setDefaultSourceID(const std::optional<QString>& id)
 {
     m_defaultSourceID.set(id);
-    saveOptionalText(defaultSourceKey, id);
+    saveOptionalText(defaultSourceKey, m_defaultSourceID.value());
 }
 
 void RuleStore::setDefaultSourceDisplayName(const std::optional<QString>& name)
 {
     m_defaultSourceDisplayName.set(name);
-    saveOptionalText(defaultSourceNameKey, name);
+    saveOptionalText(defaultSourceNameKey, m_defaultSourceDisplayName.value());
 }
 
 void RuleStore::setGlobalFallbackMode(GlobalFallbackMode mode)
 {
     m_globalFallbackMode.set(mode);
-    m_defaults.setString(fallbackModeKey, rawValue(mode));
+    m_defaults.setString(fallbackModeKey, rawValue(m_globalFallbackMode.value()));
 }
 
 void RuleStore::setAutoSwitchEnabled(bool enabled)
 {
     m_isAutoSwitchEnabled.set(enabled);
-    m_defaults.setBool(autoSwitchEnabledKey, enabled);
+    m_defaults.setBool(autoSwitchEnabledKey, m_isAutoSwitchEnabled.value());
 }
 
 Subscription RuleStore::subscribeToChanges(std::function<void()> handler) const

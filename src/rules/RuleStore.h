@@ -20,8 +20,11 @@ namespace korvalen {
 //
 // Every change is stored, then announced (the store-wide signal first, then the property's
 // stream; handlers run synchronously and see the new state), then saved before the changing call
-// returns. Assigning a value equal to the current one still announces and saves. The store checks
-// nothing about the texts it is given: keys are matched whole and case-sensitively.
+// returns. A change that a handler makes during an announcement is stored and saved at once and
+// announced when the announcement under way is over, so every subscriber hears the values in the
+// order they were assigned; what is saved is always what the store holds. Assigning a value equal
+// to the current one still announces and saves. The store checks nothing about the texts it is
+// given: keys are matched whole and case-sensitively.
 class RuleStore {
 public:
     static inline const QString rulesKey = QStringLiteral("Korvalen.rules");

@@ -2,10 +2,13 @@
 
 #include "support/Signal.h"
 
+#include <deque>
+
 namespace korvalen {
 
 // A value that announces every assignment. A subscriber is handed the current value at once and
-// then every newly assigned value, also when it equals the previous one.
+// then every newly assigned value, also when it equals the previous one, in the order the values
+// were assigned, so the last value a subscriber hears is the one held.
 template <typename T>
 class Published {
 public:
@@ -20,12 +23,23 @@ public:
 
     const T& value() const { return m_value; }
 
-    // Stores the value first, so handlers that read the owner see the new state.
+    // Stores the value first, so handlers that read the owner see the newest state. A handler that
+    // assigns again has its value stored at once but announced only after the value being
+    // delivered has reached every subscriber; otherwise subscribers after it would hear the two
+    // values the wrong way round and be left with the older one.
     void set(T value)
     {
         m_value = std::move(value);
-        const T delivered = m_value; // handlers may assign again while we deliver
-        m_changes.emit(delivered);
+        m_undelivered.push_back(m_value);
+        if (m_delivering)
+            return;
+        m_delivering = true;
+        while (!m_undelivered.empty()) {
+            const T next = std::move(m_undelivered.front());
+            m_undelivered.pop_front();
+            m_changes.emit(next);
+        }
+        m_delivering = false;
     }
 
     // Delivers the current value to the handler before returning, then every later assignment.
@@ -46,6 +60,8 @@ public:
 private:
     T m_value;
     Signal<T> m_changes;
+    std::deque<T> m_undelivered;
+    bool m_delivering = false;
 };
 
 } // namespace korvalen

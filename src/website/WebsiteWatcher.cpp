@@ -25,7 +25,7 @@ void WebsiteWatcher::updatePollingState(bool hasWebsiteRules)
 {
     if (!hasWebsiteRules) {
         m_timer.reset();
-        ++*m_pollingPeriod;
+        ++*m_latestQuestion;
         m_currentDomain.reset();
         return;
     }
@@ -37,8 +37,12 @@ void WebsiteWatcher::updatePollingState(bool hasWebsiteRules)
     m_timer->start();
 }
 
+// An answer tells about the moment it was asked for. Since then the user may have brought another
+// application to the front, or a later poll may have asked again, and browsers do not answer in
+// order; taking such an answer would give the application in front a domain that is not its own.
 void WebsiteWatcher::poll()
 {
+    const quint64 question = ++*m_latestQuestion;
     const auto bundleID = m_workspace.frontmostBundleID();
     const QMap<QString, QString> browsers = m_browsers.supportedBrowsers();
     if (!bundleID || !browsers.contains(*bundleID)) {
@@ -46,17 +50,17 @@ void WebsiteWatcher::poll()
             setCurrentDomain(std::nullopt);
         return;
     }
-    std::weak_ptr<quint64> period = m_pollingPeriod;
-    m_browsers.requestCurrentTabURL(
-        browsers.value(*bundleID),
-        [this, period, askedIn = *m_pollingPeriod](const std::optional<QString>& url) {
-            const auto current = period.lock();
-            if (!current || *current != askedIn)
-                return;
-            const std::optional<QString> domain = url ? UrlReference::host(*url) : std::nullopt;
-            if (domain != m_currentDomain)
-                setCurrentDomain(domain);
-        });
+    const std::weak_ptr<quint64> latest = m_latestQuestion;
+    const auto takeAnswer = [this, latest, question,
+                             browser = *bundleID](const std::optional<QString>& url) {
+        const auto current = latest.lock();
+        if (!current || *current != question || m_workspace.frontmostBundleID() != browser)
+            return;
+        const std::optional<QString> domain = url ? UrlReference::host(*url) : std::nullopt;
+        if (domain != m_currentDomain)
+            setCurrentDomain(domain);
+    };
+    m_browsers.requestCurrentTabURL(browsers.value(*bundleID), takeAnswer);
 }
 
 // Stored before the announcement, so observers read the new value.

@@ -38,7 +38,8 @@ public:
     void updatePollingState(bool hasWebsiteRules);
     bool isPolling() const { return m_timer != nullptr; }
 
-    // One poll, as each timer tick runs it. A browser's answer may arrive after this returns.
+    // One poll, as each timer tick runs it. A browser's answer may arrive after this returns; it
+    // counts only while that browser is still in front and no later poll has been made since.
     void poll();
 
 private:
@@ -49,9 +50,9 @@ private:
     NotificationCenter& m_notifications;
     std::optional<QString> m_currentDomain;
     std::unique_ptr<QTimer> m_timer;
-    // Answers are taken only for the polling period they were asked in, and only while the
-    // watcher exists: both are told by this shared counter.
-    std::shared_ptr<quint64> m_pollingPeriod = std::make_shared<quint64>(0);
+    // Counts polls, and the end of each polling period, so that an answer is taken only for the
+    // latest question and only while the watcher exists: the shared pointer dies with it.
+    std::shared_ptr<quint64> m_latestQuestion = std::make_shared<quint64>(0);
 };
 
 } // namespace korvalen

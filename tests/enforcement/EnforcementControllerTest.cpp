@@ -296,6 +296,26 @@ TEST_F(EnforcementTest, FirstAndLastWebsiteRuleTurnPollingOnAndOffBeforeTheirPas
         << "the pass already sees no domain";
 }
 
+TEST_F(EnforcementTest, PollingFollowsTheWebsiteRulesTheStoreHoldsWhenASubscriberChangesThem)
+{
+    // Heard before the controller: a subscriber that takes back a website rule as it is added.
+    const Subscription takeBack =
+        store.websiteRulesStream().subscribeToChanges([&](const QList<WebsiteRule>& rules) {
+            if (!rules.isEmpty())
+                store.removeWebsiteRuleForDomain(rules.first().domain);
+        });
+    controller.start();
+    std::vector<bool> pollingWhenHeard;
+    const Subscription observer = store.websiteRulesStream().subscribeToChanges(
+        [&](const QList<WebsiteRule>&) { pollingWhenHeard.push_back(watcher.isPolling()); });
+
+    store.upsert(WebsiteRule{QStringLiteral("github.com"), ru, {}});
+    EXPECT_TRUE(store.websiteRules().isEmpty());
+    EXPECT_FALSE(watcher.isPolling());
+    EXPECT_EQ(pollingWhenHeard, (std::vector<bool>{false, false}))
+        << "never polling while the store holds no website rule";
+}
+
 TEST_F(EnforcementTest, LeavingAndEnteringTheBrowserFollowTheWatchersTicks)
 {
     store.upsert(WebsiteRule{QStringLiteral("github.com"), ru, {}});

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,23 @@ const WebsiteRule wiki{u"zh.wikipedia.org"_s, u"xkb:cn"_s, u"中文"_s};
 QJsonArray parsedArray(const QVariant& stored)
 {
     return QJsonDocument::fromJson(stored.toByteArray()).array();
+}
+
+// Assigns `given` while another subscriber replaces it by `corrected` as soon as it is announced,
+// as a subscriber that normalises a setting would; returns what a later subscriber heard.
+template <typename T, typename Setter>
+std::vector<T> assignCorrected(RuleStore& store, const Published<T>& stream, Setter set,
+                               const T& given, const T& corrected)
+{
+    const Subscription corrector = stream.subscribeToChanges([&](const T& value) {
+        if (value == given)
+            (store.*set)(corrected);
+    });
+    std::vector<T> heard;
+    const Subscription listener =
+        stream.subscribeToChanges([&](const T& value) { heard.push_back(value); });
+    (store.*set)(given);
+    return heard;
 }
 
 } // namespace
@@ -274,6 +292,65 @@ TEST(RuleStoreSettingsFile, StateSurvivesARestartThroughTheSettingsFile)
     EXPECT_EQ(store.defaultSourceID(), u"xkb:us"_s);
     EXPECT_EQ(store.defaultSourceDisplayName(), u"English (US)"_s);
     EXPECT_EQ(store.languageOverride(), u"ar"_s);
+}
+
+TEST(RuleStoreSettingsFile, AValueCorrectedWhileItIsAnnouncedIsTheOneSavedAndHeardLast)
+{
+    using Text = std::optional<QString>;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"Korvalen/Korvalen.conf"_s);
+    {
+        auto defaults = QSettingsUserDefaults::inIniFile(path);
+        RuleStore store(*defaults);
+        EXPECT_EQ(assignCorrected(store, store.languageOverrideStream(),
+                                  &RuleStore::setLanguageOverride, Text(u"en-XX"_s), Text(u"en"_s)),
+                  (std::vector<Text>{u"en-XX"_s, u"en"_s}));
+        EXPECT_EQ(assignCorrected(store, store.defaultSourceIDStream(),
+                                  &RuleStore::setDefaultSourceID, Text(u"xkb:us "_s),
+                                  Text(u"xkb:us"_s)),
+                  (std::vector<Text>{u"xkb:us "_s, u"xkb:us"_s}));
+        EXPECT_EQ(assignCorrected(store, store.defaultSourceDisplayNameStream(),
+                                  &RuleStore::setDefaultSourceDisplayName, Text(QString()),
+                                  Text(std::nullopt)),
+                  (std::vector<Text>{QString(), std::nullopt}));
+        EXPECT_EQ(assignCorrected(store, store.globalFallbackModeStream(),
+                                  &RuleStore::setGlobalFallbackMode, GlobalFallbackMode::locked,
+                                  GlobalFallbackMode::defaultOnly),
+                  (std::vector{GlobalFallbackMode::locked, GlobalFallbackMode::defaultOnly}));
+        EXPECT_EQ(assignCorrected(store, store.autoSwitchEnabledStream(),
+                                  &RuleStore::setAutoSwitchEnabled, false, true),
+                  (std::vector{false, true}));
+    }
+    auto defaults = QSettingsUserDefaults::inIniFile(path);
+    const RuleStore store(*defaults);
+    EXPECT_EQ(store.languageOverride(), u"en"_s);
+    EXPECT_EQ(store.defaultSourceID(), u"xkb:us"_s);
+    EXPECT_EQ(store.defaultSourceDisplayName(), std::nullopt);
+    EXPECT_EQ(store.globalFallbackMode(), GlobalFallbackMode::defaultOnly);
+    EXPECT_TRUE(store.isAutoSwitchEnabled());
+}
+
+// Each time the list is broken by hand, what was there is kept: the first copy under
+// "<key>.unreadable", later ones under "<key>.unreadable.2", "<key>.unreadable.3", …
+TEST(RuleStoreSettingsFile, EveryUnreadableListIsSetAsideUnderAKeyOfItsOwn)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"Korvalen/Korvalen.conf"_s);
+    const QByteArray firstEdit(R"([{"bundleID":"org.gnome.Terminal",)");
+    const QByteArray secondEdit(R"({"bundleID":"firefox-esr"})");
+    for (const QByteArray& edit : {firstEdit, secondEdit, secondEdit}) {
+        QSettings(path, QSettings::IniFormat).setValue(RuleStore::rulesKey, edit);
+        auto defaults = QSettingsUserDefaults::inIniFile(path);
+        RuleStore store(*defaults);
+        ASSERT_TRUE(store.rules().isEmpty());
+        store.upsert(terminal);
+    }
+    const QSettings file(path, QSettings::IniFormat);
+    EXPECT_EQ(file.value(unreadableRulesKey), firstEdit);
+    EXPECT_EQ(file.value(unreadableRulesKey + u".2"_s), secondEdit);
+    EXPECT_FALSE(file.contains(unreadableRulesKey + u".3"_s))
+        << "a value already set aside is not copied again";
+    EXPECT_EQ(parsedArray(file.value(RuleStore::rulesKey)).size(), 1);
 }
 
 TEST(RuleStoreSettingsFile, UnwritableFileStillChangesTheStoreInMemory)

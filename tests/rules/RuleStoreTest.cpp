@@ -1,4 +1,5 @@
 #include "rules/RuleStore.h"
+#include "platform/Platform.h"
 #include "platform/sim/InMemoryUserDefaults.h"
 
 #include <QJsonArray>
@@ -29,6 +30,14 @@ QStringList bundleIDs(const QList<AppRule>& rules)
     for (const AppRule& rule : rules)
         ids.append(rule.bundleID);
     return ids;
+}
+
+QStringList platformWarnings;
+
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtWarningMsg)
+        platformWarnings.append(message);
 }
 
 QVariantMap storedRules(const QList<AppRule>& rules)
@@ -184,4 +193,28 @@ TEST(RuleStoreNotifications, EachPropertyAnnouncesOnlyOnItsOwnStream)
                                              {"mode", 1},
                                              {"auto", 1}}));
     EXPECT_EQ(wide, 8);
+}
+
+// The process-wide store keeps a reference into the installed platform for as long as the program
+// runs, so a platform offered later is refused, and said to be, rather than replacing it.
+TEST(RuleStoreShared, ASecondPlatformIsRefusedAndTheSharedStoreKeepsSavingToTheFirst)
+{
+    const auto platformWithSettingsInMemory = [] {
+        auto platform = std::make_unique<Platform>();
+        platform->userDefaults = std::make_unique<InMemoryUserDefaults>();
+        return platform;
+    };
+    Platform::install(platformWithSettingsInMemory());
+    const Platform& installed = Platform::shared();
+    RuleStore::shared().setLanguageOverride(u"de"_s); // the store now refers into `installed`
+
+    platformWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    Platform::install(platformWithSettingsInMemory());
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(&Platform::shared(), &installed);
+    EXPECT_EQ(platformWarnings.size(), 1);
+
+    RuleStore::shared().setLanguageOverride(u"fr"_s);
+    EXPECT_EQ(installed.userDefaults->stringForKey(RuleStore::languageOverrideKey), u"fr"_s);
 }

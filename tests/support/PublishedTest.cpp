@@ -89,14 +89,17 @@ TEST(Signal, HandlersMayCancelThemselvesOrOthersAndConnectOthersWhileEmitting)
 TEST(Published, NestedAssignmentFromAHandlerReachesEverySubscriberInOrder)
 {
     Published<std::optional<int>> value(std::nullopt);
-    std::vector<std::optional<int>> seen;
+    std::vector<std::pair<char, std::optional<int>>> seen;
     const Subscription resetter = value.subscribeToChanges([&](const std::optional<int>& v) {
+        seen.emplace_back('a', v);
         if (v == 1)
             value.set(2);
     });
     const Subscription recorder =
-        value.subscribeToChanges([&](const std::optional<int>& v) { seen.push_back(v); });
+        value.subscribeToChanges([&](const std::optional<int>& v) { seen.emplace_back('b', v); });
     value.set(1);
-    EXPECT_EQ(seen, (std::vector<std::optional<int>>{2, 1}));
+    EXPECT_EQ(seen, (std::vector<std::pair<char, std::optional<int>>>{
+                        {'a', 1}, {'b', 1}, {'a', 2}, {'b', 2}}))
+        << "the later assignment is announced after the earlier one has reached everyone";
     EXPECT_EQ(value.value(), 2);
 }

@@ -13,11 +13,13 @@ namespace {
 
 const QString chrome = QStringLiteral("google-chrome");
 const QString chromeName = QStringLiteral("Google Chrome");
+const QString chromium = QStringLiteral("chromium");
+const QString terminal = QStringLiteral("org.gnome.Terminal");
 
 class WebsiteWatcherTest : public ::testing::Test {
 protected:
     SimWorkspace workspace;
-    SimBrowserScripting browsers{{{chrome, chromeName}}};
+    SimBrowserScripting browsers{{{chrome, chromeName}, {chromium, QStringLiteral("Chromium")}}};
     NotificationCenter notifications;
     WebsiteWatcher watcher{workspace, browsers, notifications};
     std::vector<std::optional<QString>> announced;
@@ -77,7 +79,7 @@ TEST_F(WebsiteWatcherTest, LeavingTheBrowserClearsTheDomainAtTheNextPollOnce)
     watcher.updatePollingState(true);
     showInChrome("https://github.com/");
     watcher.poll();
-    workspace.activate(QStringLiteral("org.gnome.Terminal"));
+    workspace.activate(terminal);
     EXPECT_EQ(watcher.currentDomain(), QStringLiteral("github.com")) << "kept until the next poll";
     watcher.poll();
     watcher.poll();
@@ -130,6 +132,40 @@ TEST_F(WebsiteWatcherTest, StoppingForgetsTheDomainSilentlyAndIgnoresLateAnswers
     browsers.releaseAnswers();
     EXPECT_EQ(watcher.currentDomain(), std::nullopt) << "asked before polling was turned off";
     EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(WebsiteWatcherTest, AnAnswerCountsOnlyWhileItsBrowserIsStillInFront)
+{
+    watcher.updatePollingState(true);
+    for (const QString& nowInFront : {terminal, chromium}) {
+        showInChrome("https://github.com/");
+        browsers.holdAnswers();
+        watcher.poll();
+        workspace.activate(nowInFront);
+        browsers.releaseAnswers();
+        EXPECT_EQ(watcher.currentDomain(), std::nullopt) << nowInFront.toStdString();
+    }
+    EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(WebsiteWatcherTest, OnlyTheAnswerToTheLatestQuestionCounts)
+{
+    watcher.updatePollingState(true);
+    for (const auto order :
+         {SimBrowserScripting::Order::asked, SimBrowserScripting::Order::newestFirst}) {
+        workspace.activate(terminal);
+        watcher.poll();
+        announced.clear();
+
+        browsers.holdAnswers();
+        showInChrome("https://old.example/");
+        watcher.poll();
+        browsers.setTabURL(chromeName, QStringLiteral("https://new.example/"));
+        watcher.poll();
+        browsers.releaseAnswers(order);
+        EXPECT_EQ(announced, std::vector<std::optional<QString>>{QStringLiteral("new.example")})
+            << (order == SimBrowserScripting::Order::asked ? "in order" : "out of order");
+    }
 }
 
 TEST(WebsiteWatcherLifetime, AnswerArrivingAfterTheWatcherIsGoneIsIgnored)

@@ -1,5 +1,7 @@
 #include "platform/sim/SimBrowserScripting.h"
 
+#include <algorithm>
+
 namespace korvalen {
 
 SimBrowserScripting::SimBrowserScripting(QMap<QString, QString> browsers)
@@ -11,7 +13,7 @@ void SimBrowserScripting::requestCurrentTabURL(const QString& appName, TabURLHan
 {
     ++m_requestCount;
     if (m_holding)
-        m_held.append({appName, std::move(handler)});
+        m_held.append({m_tabURLs.value(appName), std::move(handler)});
     else
         handler(m_tabURLs.value(appName));
 }
@@ -21,12 +23,14 @@ void SimBrowserScripting::setTabURL(const QString& appName, const std::optional<
     m_tabURLs.insert(appName, url);
 }
 
-void SimBrowserScripting::releaseAnswers()
+void SimBrowserScripting::releaseAnswers(Order order)
 {
     m_holding = false;
-    const QList<Request> held = std::exchange(m_held, {});
+    QList<Request> held = std::exchange(m_held, {});
+    if (order == Order::newestFirst)
+        std::ranges::reverse(held);
     for (const Request& request : held)
-        request.handler(m_tabURLs.value(request.appName));
+        request.handler(request.url);
 }
 
 } // namespace korvalen

@@ -7,7 +7,8 @@
 namespace korvalen {
 
 // Browsers whose active tab the test sets. Answers come at once, or, while held, when the test
-// releases them, to model a browser that answers late.
+// releases them, to model a browser that answers late or out of order. An answer carries the
+// address the tab showed when the browser was asked.
 class SimBrowserScripting final : public BrowserScripting {
 public:
     explicit SimBrowserScripting(QMap<QString, QString> browsers);
@@ -18,13 +19,14 @@ public:
     // The address the named browser reports; none models a browser with no window.
     void setTabURL(const QString& appName, const std::optional<QString>& url);
     void holdAnswers() { m_holding = true; }
-    // Answers every held request with the addresses set now.
-    void releaseAnswers();
+    enum class Order { asked, newestFirst };
+    // Delivers every held answer in the given order; later requests are answered at once again.
+    void releaseAnswers(Order order = Order::asked);
     int requestCount() const { return m_requestCount; }
 
 private:
     struct Request {
-        QString appName;
+        std::optional<QString> url;
         TabURLHandler handler;
     };
 
