@@ -19,6 +19,11 @@ FakeWindowManager::~FakeWindowManager()
         XCloseDisplay(m_display);
 }
 
+FakeWindowManager::Window FakeWindowManager::rootWindow() const
+{
+    return DefaultRootWindow(m_display);
+}
+
 unsigned long FakeWindowManager::atom(const char* name)
 {
     return XInternAtom(m_display, name, False);
@@ -27,17 +32,29 @@ unsigned long FakeWindowManager::atom(const char* name)
 FakeWindowManager::Window FakeWindowManager::createWindow(const QByteArray& instance,
                                                           const QByteArray& className)
 {
-    const Window window =
-        XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 100, 100, 0, 0, 0);
-    if (!instance.isEmpty() || !className.isEmpty()) {
-        QByteArray instanceName = instance;
-        QByteArray classText = className;
-        XClassHint hint{instanceName.data(), classText.data()};
-        XSetClassHint(m_display, window, &hint);
-    }
+    return createChildWindow(DefaultRootWindow(m_display), instance, className);
+}
+
+FakeWindowManager::Window FakeWindowManager::createChildWindow(Window parent,
+                                                               const QByteArray& instance,
+                                                               const QByteArray& className)
+{
+    const Window window = XCreateSimpleWindow(m_display, parent, 0, 0, 100, 100, 0, 0, 0);
+    if (!instance.isEmpty() || !className.isEmpty())
+        setClass(window, instance, className);
     XMapWindow(m_display, window);
     XSync(m_display, False);
     return window;
+}
+
+void FakeWindowManager::setClass(Window window, const QByteArray& instance,
+                                 const QByteArray& className)
+{
+    QByteArray instanceName = instance;
+    QByteArray classText = className;
+    XClassHint hint{instanceName.data(), classText.data()};
+    XSetClassHint(m_display, window, &hint);
+    XSync(m_display, False);
 }
 
 void FakeWindowManager::destroyWindow(Window window)
@@ -53,6 +70,31 @@ void FakeWindowManager::setText(Window window, const char* property, const QByte
     XSync(m_display, False);
 }
 
+void FakeWindowManager::setCardinal(Window window, const char* property, unsigned long value)
+{
+    const long item = long(value);
+    XChangeProperty(m_display, window, atom(property), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&item), 1);
+    XSync(m_display, False);
+}
+
+void FakeWindowManager::setWindow(Window window, const char* property, Window value)
+{
+    const long item = long(value);
+    XChangeProperty(m_display, window, atom(property), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&item), 1);
+    XSync(m_display, False);
+}
+
+void FakeWindowManager::setGroup(Window window, Window leader)
+{
+    XWMHints hints{};
+    hints.flags = WindowGroupHint;
+    hints.window_group = leader;
+    XSetWMHints(m_display, window, &hints);
+    XSync(m_display, False);
+}
+
 void FakeWindowManager::setAtoms(Window window, const char* property,
                                  const QList<QByteArray>& atomNames)
 {
@@ -62,6 +104,21 @@ void FakeWindowManager::setAtoms(Window window, const char* property,
         atoms.push_back(long(atom(name.constData())));
     XChangeProperty(m_display, window, atom(property), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(atoms.data()), int(atoms.size()));
+    XSync(m_display, False);
+}
+
+void FakeWindowManager::setNormalState(Window window)
+{
+    const long state[] = {NormalState, None}; // the state, then the icon window
+    const unsigned long type = atom("WM_STATE");
+    XChangeProperty(m_display, window, type, type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(state), 2);
+    XSync(m_display, False);
+}
+
+void FakeWindowManager::focus(Window window)
+{
+    XSetInputFocus(m_display, window, RevertToPointerRoot, CurrentTime);
     XSync(m_display, False);
 }
 

@@ -1,21 +1,96 @@
 #include "platform/linux/ApplicationResolver.h"
 
+#include <QFile>
+#include <QRegularExpression>
+
 namespace korvalen {
 
 namespace {
 
-// _KDE_NET_WM_DESKTOP_FILE names a desktop entry; most applications write its ID without the
-// suffix, some with it, a few as a path.
+// A cgroup file lists a few lines; anything far larger is not one.
+constexpr qint64 maximumControlGroupsSize = 64 * 1024;
+
+// _KDE_NET_WM_DESKTOP_FILE names a desktop entry: most applications write its ID without the
+// suffix, some with it, some as its path below an "applications" folder ("kde4/konsole.desktop",
+// whose ID is "kde4-konsole") and a few as an absolute path.
 QString applicationIDOfDesktopFile(const QString& desktopFile)
 {
-    return DesktopEntry::applicationIDOf(desktopFile.sliced(desktopFile.lastIndexOf(u'/') + 1));
+    QString relativePath = desktopFile;
+    if (relativePath.startsWith(u'/')) {
+        const QString folder = QStringLiteral("/applications/");
+        const qsizetype below = relativePath.lastIndexOf(folder);
+        relativePath = below >= 0 ? relativePath.sliced(below + folder.size())
+                                  : relativePath.sliced(relativePath.lastIndexOf(u'/') + 1);
+    }
+    return DesktopEntry::applicationIDOf(DesktopEntry::desktopFileIDOf(relativePath));
+}
+
+// systemd escapes unit name characters as \xNN; application IDs contain "-" that way.
+QString unescapedUnitName(const QString& name)
+{
+    QString text;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        bool isHex = false;
+        const ushort code = i + 3 < name.size() && name.at(i) == u'\\' && name.at(i + 1) == u'x'
+                                ? name.sliced(i + 2, 2).toUShort(&isHex, 16)
+                                : 0;
+        if (isHex) {
+            text.append(QChar(code));
+            i += 3;
+        }
+        else {
+            text.append(name.at(i));
+        }
+    }
+    return text;
+}
+
+// The application ID in the name of the unit that a launcher started an application in; empty
+// for other units. Desktop environments and Flatpak follow the freedesktop naming,
+// "app[-<launcher>]-<ID>-<random>.scope" or "app[-<launcher>]-<ID>[@<random>].service", with any
+// "-" of the ID escaped; snapd names its scopes "snap.<snap>.<app>-<random>.scope", and its
+// desktop entries "<snap>_<app>.desktop".
+QString applicationIDOfUnit(const QString& unit)
+{
+    static const QRegularExpression snap(
+        QStringLiteral("^snap\\.([^.]+)\\.([^.]+?)[-.][0-9a-f-]+\\.scope$"));
+    if (const auto match = snap.match(unit); match.hasMatch())
+        return match.captured(1) + u'_' + match.captured(2);
+    if (!unit.startsWith(u"app-"))
+        return {};
+    QStringList parts;
+    if (unit.endsWith(u".scope")) {
+        parts = unit.chopped(6).split(u'-');
+        parts.removeLast(); // the random suffix, always present
+    }
+    else if (unit.endsWith(u".service")) {
+        parts = unit.chopped(8).section(u'@', 0, 0).split(u'-');
+    }
+    // "app", the launcher if any, the ID.
+    if (parts.size() != 2 && parts.size() != 3)
+        return {};
+    return DesktopEntry::applicationIDOf(unescapedUnitName(parts.last()));
+}
+
+// The WM_CLASS parts, as written and then in lower case, as entries may be named after them.
+QStringList classNames(const WindowApplicationHints& hints)
+{
+    QStringList names;
+    for (const QString& name : {hints.wmClassInstance, hints.wmClassName,
+                                hints.wmClassInstance.toLower(), hints.wmClassName.toLower()}) {
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
 }
 
 } // namespace
 
-ApplicationResolver::ApplicationResolver(QStringList applicationFolders, QString locale)
+ApplicationResolver::ApplicationResolver(QStringList applicationFolders, QString locale,
+                                         QString processFolder)
     : m_applicationFolders(std::move(applicationFolders))
     , m_locale(std::move(locale))
+    , m_processFolder(std::move(processFolder))
 {
 }
 
@@ -41,12 +116,42 @@ const DesktopEntry* ApplicationResolver::entryForWMClass(const WindowApplication
         if (const DesktopEntry* entry = entries.entryForStartupWMClass(wmClass))
             return entry;
     }
-    for (const QString& name : {hints.wmClassInstance, hints.wmClassName,
-                                hints.wmClassInstance.toLower(), hints.wmClassName.toLower()}) {
-        if (name.isEmpty())
-            continue;
+    for (const QString& name : classNames(hints)) {
         if (const DesktopEntry* entry = entries.entryForApplicationID(name))
             return entry;
+    }
+    return nullptr;
+}
+
+const DesktopEntry* ApplicationResolver::entryForProgram(const WindowApplicationHints& hints) const
+{
+    // Programs often name their windows after themselves, in any case.
+    for (const QString& name : classNames(hints)) {
+        if (const DesktopEntry* entry = index().entryForProgram(name))
+            return entry;
+    }
+    return nullptr;
+}
+
+const DesktopEntry* ApplicationResolver::entryForProcess(qint64 processID) const
+{
+    if (processID <= 0)
+        return nullptr;
+    QFile file(m_processFolder + u'/' + QString::number(processID) + QStringLiteral("/cgroup"));
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    // Each line is "hierarchy:controllers:path"; the unit of the launch is one step of the path,
+    // the same in every hierarchy.
+    const QStringList lines = QString::fromUtf8(file.read(maximumControlGroupsSize)).split(u'\n');
+    for (const QString& line : lines) {
+        const QStringList units = line.section(u':', 2).split(u'/', Qt::SkipEmptyParts);
+        for (auto unit = units.crbegin(); unit != units.crend(); ++unit) {
+            const QString applicationID = applicationIDOfUnit(*unit);
+            if (applicationID.isEmpty())
+                continue;
+            if (const DesktopEntry* entry = index().entryForApplicationID(applicationID))
+                return entry;
+        }
     }
     return nullptr;
 }
@@ -65,16 +170,18 @@ ApplicationResolver::applicationForWindow(const WindowApplicationHints& hints) c
     else if (const QString id = applicationIDOfDesktopFile(hints.kdeDesktopFile); !id.isEmpty())
         applicationID = id;
 
-    const DesktopEntry* entry = nullptr;
-    if (applicationID) {
-        entry = index().entryForApplicationID(*applicationID);
-    }
-    else if ((entry = entryForWMClass(hints))) {
+    const DesktopEntry* entry =
+        applicationID ? index().entryForApplicationID(*applicationID) : entryForWMClass(hints);
+    // Where the window names no entry, the launcher's record of the process may, or else the
+    // program behind the window; a toolkit's own identifier stands against a mere program name.
+    if (!entry)
+        entry = entryForProcess(hints.processID);
+    if (!entry && !applicationID)
+        entry = entryForProgram(hints);
+    if (entry)
         applicationID = entry->applicationID();
-    }
-    else if (!wmClass.isEmpty()) {
+    else if (!applicationID && !wmClass.isEmpty())
         applicationID = wmClass;
-    }
 
     RunningApplication application;
     application.bundleID = applicationID;

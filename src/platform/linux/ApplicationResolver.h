@@ -16,19 +16,24 @@ struct WindowApplicationHints {
     QString kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
     QString wmClassInstance;  // WM_CLASS, first part
     QString wmClassName;      // WM_CLASS, second part: the class
+    qint64 processID = 0;     // _NET_WM_PID; 0 when unknown
 };
 
 // Tells which application a window belongs to: its identifier, name and desktop entry, the
 // identifier being, first that applies, the GTK application ID, the KDE desktop file, the desktop
 // entry whose StartupWMClass is the WM_CLASS instance or class, the desktop entry named after the
-// instance or class (as written, then in lower case), or else the class itself.
+// instance or class (as written, then in lower case), the desktop entry of the application ID that
+// a launcher gave the window's process (its systemd scope, from the process's cgroup), the desktop
+// entry whose program is named like the instance or class, or else the class itself.
 //
 // Desktop entries are read on first use and read again once their folders have changed, so an
 // application installed while we run is recognised.
 class ApplicationResolver {
 public:
-    // Entries from the given folders (most important first); names for the given locale.
-    ApplicationResolver(QStringList applicationFolders, QString locale);
+    // Entries from the given folders (most important first); names for the given locale; processes
+    // as the proc file system mounted at `processFolder` describes them.
+    ApplicationResolver(QStringList applicationFolders, QString locale,
+                        QString processFolder = QStringLiteral("/proc"));
     // Entries from the XDG data directories; names for the user's locale.
     static ApplicationResolver forCurrentUser();
 
@@ -42,9 +47,12 @@ public:
 private:
     const DesktopEntryIndex& index() const;
     const DesktopEntry* entryForWMClass(const WindowApplicationHints& hints) const;
+    const DesktopEntry* entryForProgram(const WindowApplicationHints& hints) const;
+    const DesktopEntry* entryForProcess(qint64 processID) const;
 
     QStringList m_applicationFolders;
     QString m_locale;
+    QString m_processFolder;
     mutable std::optional<DesktopEntryIndex> m_index; // a cache, refreshed by index()
 };
 

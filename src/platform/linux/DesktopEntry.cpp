@@ -118,12 +118,17 @@ QString DesktopEntry::applicationIDOf(const QString& desktopFileID)
 
 QString DesktopEntry::messagesLocale()
 {
+    QString locale;
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QString locale = qEnvironmentVariable(variable);
+        locale = qEnvironmentVariable(variable);
         if (!locale.isEmpty())
-            return locale;
+            break;
     }
-    return {};
+    if (locale == u"C" || locale == u"POSIX")
+        return locale;
+    // The user's languages in order of preference, e.g. "de_AT:de:en".
+    const QStringList languages = qEnvironmentVariable("LANGUAGE").split(u':', Qt::SkipEmptyParts);
+    return languages.isEmpty() ? locale : languages.first();
 }
 
 std::optional<QString> DesktopEntry::value(const QString& key) const

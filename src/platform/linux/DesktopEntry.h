@@ -26,8 +26,9 @@ public:
     // their first occurrence.
     static std::optional<DesktopEntry> read(const QString& path, const QString& desktopFileID);
 
-    // The locale that localized values are chosen for, from LC_ALL, LC_MESSAGES or LANG (the
-    // first one set), e.g. "de_DE.UTF-8"; empty when none is set.
+    // The locale that localized values are chosen for, e.g. "de_DE.UTF-8": as for translated
+    // messages, the first language of LANGUAGE, else LC_ALL, LC_MESSAGES or LANG (the first one
+    // set); LANGUAGE does not count under the C locale. Empty when none is set.
     static QString messagesLocale();
 
     // The application's identifier: the desktop-file ID without ".desktop".

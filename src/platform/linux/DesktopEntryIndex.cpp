@@ -17,6 +17,31 @@ QDateTime modificationTime(const QString& folder)
     return info.isDir() ? info.lastModified() : QDateTime();
 }
 
+// How well an entry suits a window of its StartupWMClass; lower is better. Applications ship
+// helpers kept out of menus that share their class, and alternative editions of themselves.
+int startupWMClassRank(const DesktopEntry& entry, const QString& wmClass)
+{
+    const bool hidden = entry.value(QStringLiteral("NoDisplay")) == QStringLiteral("true");
+    const bool named = entry.applicationID().compare(wmClass, Qt::CaseInsensitive) == 0;
+    return (hidden ? 2 : 0) + (named ? 0 : 1);
+}
+
+QString fileNameOf(const QString& path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+// The program that an Exec line starts: its first word, which may be quoted.
+QString programOfCommand(const QString& command)
+{
+    const QString line = command.trimmed();
+    if (line.startsWith(u'"')) {
+        const qsizetype end = line.indexOf(u'"', 1);
+        return fileNameOf(line.sliced(1, (end < 0 ? line.size() : end) - 1));
+    }
+    return fileNameOf(line.section(u' ', 0, 0, QString::SectionSkipEmpty));
+}
+
 } // namespace
 
 QStringList DesktopEntryIndex::applicationFolders()
@@ -67,8 +92,19 @@ void DesktopEntryIndex::readFolder(const QString& folder, QSet<QString>& takenID
         const qsizetype index = qsizetype(m_entries.size());
         m_byApplicationID.insert(entry->applicationID(), index);
         const QString wmClass = entry->value(QStringLiteral("StartupWMClass")).value_or(QString());
-        if (!wmClass.isEmpty() && !m_byStartupWMClass.contains(wmClass))
-            m_byStartupWMClass.insert(wmClass, index);
+        if (!wmClass.isEmpty()) {
+            const auto known = m_byStartupWMClass.constFind(wmClass);
+            if (known == m_byStartupWMClass.constEnd() ||
+                startupWMClassRank(*entry, wmClass) <
+                    startupWMClassRank(m_entries[size_t(*known)], wmClass))
+                m_byStartupWMClass.insert(wmClass, index);
+        }
+        for (const QString& program :
+             {fileNameOf(entry->value(QStringLiteral("TryExec")).value_or(QString())),
+              programOfCommand(entry->value(QStringLiteral("Exec")).value_or(QString()))}) {
+            if (!program.isEmpty() && !m_byProgram.contains(program))
+                m_byProgram.insert(program, index);
+        }
         m_entries.push_back(std::move(*entry));
     }
 }
@@ -83,6 +119,12 @@ const DesktopEntry* DesktopEntryIndex::entryForStartupWMClass(const QString& wmC
 {
     const auto found = m_byStartupWMClass.constFind(wmClass);
     return found == m_byStartupWMClass.constEnd() ? nullptr : &m_entries[size_t(*found)];
+}
+
+const DesktopEntry* DesktopEntryIndex::entryForProgram(const QString& fileName) const
+{
+    const auto found = m_byProgram.constFind(fileName);
+    return found == m_byProgram.constEnd() ? nullptr : &m_entries[size_t(*found)];
 }
 
 bool DesktopEntryIndex::isCurrent() const

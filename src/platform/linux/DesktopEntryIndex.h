@@ -27,8 +27,13 @@ public:
 
     // The entry of an application identifier (desktop-file ID without ".desktop"); null if none.
     const DesktopEntry* entryForApplicationID(const QString& applicationID) const;
-    // The first entry whose StartupWMClass is exactly the given text; null if none.
+    // The entry whose StartupWMClass is exactly the given text; null if none. Of several, a visible
+    // one (not NoDisplay) before a hidden one, then the one whose ID is the class in any case,
+    // then the first.
     const DesktopEntry* entryForStartupWMClass(const QString& wmClass) const;
+    // The first entry that starts the program of this file name: the file name in TryExec's path,
+    // or in the path Exec starts with. Null if none.
+    const DesktopEntry* entryForProgram(const QString& fileName) const;
 
     // Whether the folders still look as they did when they were read. Installing or removing an
     // application adds or removes a file, which changes its folder's modification time.
@@ -40,6 +45,7 @@ private:
     std::vector<DesktopEntry> m_entries;
     QHash<QString, qsizetype> m_byApplicationID;
     QHash<QString, qsizetype> m_byStartupWMClass;
+    QHash<QString, qsizetype> m_byProgram;
     QHash<QString, QDateTime> m_folderTimes; // every folder read, invalid when it did not exist
 };
 

@@ -26,11 +26,23 @@ protected:
         return folders.writeApplication(
             QStringLiteral("system/applications/") + QString::fromUtf8(fileName), name, lines);
     }
+    // An entry with its own Exec line.
+    QString launched(const char* fileName, const QByteArray& name, const QByteArray& lines) const
+    {
+        return folders.write(QStringLiteral("system/applications/") + QString::fromUtf8(fileName),
+                             "[Desktop Entry]\nType=Application\nName=" + name + "\n" + lines);
+    }
+    // The control groups of a process, as the kernel lists them in /proc/<id>/cgroup.
+    void placeProcess(int processID, const QByteArray& controlGroups) const
+    {
+        folders.write(QStringLiteral("proc/%1/cgroup").arg(processID), controlGroups);
+    }
 
     RunningApplication resolve(const WindowApplicationHints& hints,
                                const QString& locale = QStringLiteral("en_US.UTF-8")) const
     {
-        return ApplicationResolver(applicationFolders, locale).applicationForWindow(hints);
+        return ApplicationResolver(applicationFolders, locale, folders.path(QStringLiteral("proc")))
+            .applicationForWindow(hints);
     }
 };
 
@@ -62,12 +74,22 @@ TEST_F(ApplicationResolverTest, ToolkitHintsComeFirst)
     gtk.gtkApplicationID = QStringLiteral("org.example.Unpackaged");
     EXPECT_EQ(resolve(gtk), application("org.example.Unpackaged", "Files"));
 
-    for (const char* kdeDesktopFile : {"org.example.Viewer", "org.example.Viewer.desktop",
-                                       "/usr/share/applications/org.example.Viewer.desktop"}) {
+    // A desktop file in a subfolder is known by its desktop-file ID, the "/" made a "-".
+    const RunningApplication konsole =
+        application("kde4-konsole", "Konsole", system("kde4/konsole.desktop", "Konsole"));
+    const std::pair<const char*, RunningApplication> kdeDesktopFiles[] = {
+        {"org.example.Viewer", application("org.example.Viewer", "Viewer", viewer)},
+        {"org.example.Viewer.desktop", application("org.example.Viewer", "Viewer", viewer)},
+        {"/usr/share/applications/org.example.Viewer.desktop",
+         application("org.example.Viewer", "Viewer", viewer)},
+        {"kde4/konsole.desktop", konsole},
+        {"kde4-konsole", konsole},
+        {"/usr/share/applications/kde4/konsole.desktop", konsole},
+    };
+    for (const auto& [kdeDesktopFile, expected] : kdeDesktopFiles) {
         WindowApplicationHints kde = wmClass("viewer", "Viewer");
         kde.kdeDesktopFile = QString::fromUtf8(kdeDesktopFile);
-        EXPECT_EQ(resolve(kde), application("org.example.Viewer", "Viewer", viewer))
-            << kdeDesktopFile;
+        EXPECT_EQ(resolve(kde), expected) << kdeDesktopFile;
     }
 }
 
@@ -96,6 +118,47 @@ TEST_F(ApplicationResolverTest, WMClassFindsTheDesktopEntryInTheDocumentedOrder)
     EXPECT_EQ(resolve(wmClass("Tool", "Kit")), application("Kit", "Kit", kit));
     // StartupWMClass and entry names are compared exactly.
     EXPECT_EQ(resolve(wmClass("TERM-MAIN", "Other")), application("Other", "Other"));
+}
+
+TEST_F(ApplicationResolverTest, OtherwiseTheProgramOrTheProcesssLaunchScopeFindsTheEntry)
+{
+    const RunningApplication code = application(
+        "com.example.Code", "Code",
+        launched("com.example.Code.desktop", "Code", "Exec=\"/opt/code/code\" --new-window %F\n"));
+    const RunningApplication mixer = application(
+        "org.example.Mixer", "Mixer",
+        launched("org.example.Mixer.desktop", "Mixer", "TryExec=/usr/bin/mixer\nExec=env X=1 m\n"));
+    const RunningApplication calculator =
+        application("org.example.Calculator", "Calculator",
+                    system("org.example.Calculator.desktop", "Calculator"));
+    const RunningApplication chrome = application("google-chrome", "Google Chrome",
+                                                  system("google-chrome.desktop", "Google Chrome"));
+    const RunningApplication notes =
+        application("notes_notes", "Notes", system("notes_notes.desktop", "Notes"));
+    const auto window = [](const char* instance, const char* className, qint64 processID = 0) {
+        WindowApplicationHints hints = wmClass(instance, className);
+        hints.processID = processID;
+        return hints;
+    };
+
+    EXPECT_EQ(resolve(window("code", "Code")), code);
+    EXPECT_EQ(resolve(window("mixer", "Mixer")), mixer);
+
+    // Launchers start each application in a scope of its own, named after the application ID.
+    placeProcess(41, "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                     "app-flatpak-org.example.Calculator-2150.scope\n");
+    placeProcess(42, "12:cpu:/\n0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                     "app-gnome-google\\x2dchrome-7731.scope\n");
+    placeProcess(43, "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                     "snap.notes.notes-5d2e9c1a-4b3f-4a7e-9c1d-0e6f2a8b7c3d.scope\n");
+    placeProcess(44, "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                     "app-gnome-org.example.Missing-12.scope\n");
+    EXPECT_EQ(resolve(window("calc", "Calc", 41)), calculator);
+    EXPECT_EQ(resolve(window("browser", "Browser", 42)), chrome);
+    EXPECT_EQ(resolve(window("notes", "NotesWindow", 43)), notes);
+    // A scope without an entry, or a process that is gone, leaves the class.
+    EXPECT_EQ(resolve(window("missing", "Missing", 44)), application("Missing", "Missing"));
+    EXPECT_EQ(resolve(window("gone", "Gone", 45)), application("Gone", "Gone"));
 }
 
 TEST_F(ApplicationResolverTest, WithoutAnEntryTheClassIsTheIdentifierAndName)

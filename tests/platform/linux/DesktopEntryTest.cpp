@@ -126,7 +126,7 @@ TEST_F(DesktopEntryTest, IndexKeepsTheFirstEntryOfEachDesktopFileID)
     EXPECT_FALSE(index.entryForApplicationID(u"notes"_s));
 }
 
-TEST_F(DesktopEntryTest, IndexFindsTheFirstEntryWithAStartupWMClass)
+TEST_F(DesktopEntryTest, IndexFindsTheBestEntryWithAStartupWMClass)
 {
     folders.writeApplication(u"home/applications/b.desktop"_s, "Home", "StartupWMClass=Shared\n");
     folders.writeApplication(u"system/applications/a.desktop"_s, "System",
@@ -141,6 +141,25 @@ TEST_F(DesktopEntryTest, IndexFindsTheFirstEntryWithAStartupWMClass)
     EXPECT_EQ(index.entryForStartupWMClass(u"Only"_s)->applicationID(), u"c"_s);
     EXPECT_FALSE(index.entryForStartupWMClass(u"only"_s));
     EXPECT_FALSE(index.entryForStartupWMClass(QString()));
+
+    // Helpers kept out of menus share their application's class: a visible entry wins, then the
+    // one named after the class.
+    folders.writeApplication(u"other/applications/a-helper.desktop"_s, "Helper",
+                             "NoDisplay=true\nStartupWMClass=Browser\n");
+    folders.writeApplication(u"other/applications/b-beta.desktop"_s, "Beta",
+                             "StartupWMClass=Browser\n");
+    folders.writeApplication(u"other/applications/browser.desktop"_s, "Browser",
+                             "StartupWMClass=Browser\n");
+    folders.writeApplication(u"other/applications/c-helper.desktop"_s, "Helper",
+                             "NoDisplay=true\nStartupWMClass=Tool\n");
+    folders.writeApplication(u"other/applications/tool.desktop"_s, "Tool",
+                             "NoDisplay=true\n"
+                             "StartupWMClass=Tool\n");
+    const DesktopEntryIndex other({folders.path(u"other/applications"_s)});
+    ASSERT_TRUE(other.entryForStartupWMClass(u"Browser"_s));
+    EXPECT_EQ(other.entryForStartupWMClass(u"Browser"_s)->applicationID(), u"browser"_s);
+    ASSERT_TRUE(other.entryForStartupWMClass(u"Tool"_s));
+    EXPECT_EQ(other.entryForStartupWMClass(u"Tool"_s)->applicationID(), u"tool"_s);
 }
 
 TEST_F(DesktopEntryTest, IndexNoticesApplicationsInstalledOrRemovedAfterReading)
@@ -164,6 +183,39 @@ TEST_F(DesktopEntryTest, IndexNoticesApplicationsInstalledOrRemovedAfterReading)
     const DesktopEntryIndex beforeFirstUserEntry(paths);
     folders.writeApplication(u"home/applications/mine.desktop"_s, "Mine");
     EXPECT_FALSE(beforeFirstUserEntry.isCurrent());
+}
+
+TEST(DesktopEntryLocale, TheLanguageListComesBeforeTheMessagesLocale)
+{
+    const char* variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    QList<QByteArray> saved;
+    for (const char* variable : variables) {
+        saved << qgetenv(variable);
+        qunsetenv(variable);
+    }
+    const auto localeWith = [](std::initializer_list<std::pair<const char*, const char*>> set) {
+        for (const auto& [variable, value] : set)
+            qputenv(variable, value);
+        const QString locale = DesktopEntry::messagesLocale();
+        for (const auto& [variable, value] : set)
+            qunsetenv(variable);
+        return locale;
+    };
+
+    EXPECT_EQ(localeWith({{"LANG", "en_US.UTF-8"}}), u"en_US.UTF-8"_s);
+    EXPECT_EQ(localeWith({{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "fr_FR.UTF-8"}}),
+              u"fr_FR.UTF-8"_s);
+    EXPECT_EQ(localeWith({{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "de_AT:de:en"}}), u"de_AT"_s);
+    EXPECT_EQ(localeWith({{"LC_MESSAGES", "en_US.UTF-8"}, {"LANGUAGE", ":sr@latin"}}),
+              u"sr@latin"_s);
+    // The C locale turns translation off, the language list included.
+    EXPECT_EQ(localeWith({{"LANG", "C"}, {"LANGUAGE", "de"}}), u"C"_s);
+    EXPECT_EQ(localeWith({}), QString());
+
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        if (!saved[i].isNull())
+            qputenv(variables[i], saved[i]);
+    }
 }
 
 TEST(DesktopEntryFolders, UserDataFolderComesFirstThenTheSystemOnes)

@@ -72,7 +72,8 @@ protected:
     std::unique_ptr<X11Workspace> makeWorkspace() const
     {
         return std::make_unique<X11Workspace>(
-            m_display, ApplicationResolver({folders.path(u"applications"_s)}, QString()));
+            m_display, ApplicationResolver({folders.path(u"applications"_s)}, QString(),
+                                           folders.path(u"proc"_s)));
     }
 
     std::optional<FakeWindowManager> windowManager;
@@ -127,6 +128,122 @@ TEST_F(X11WorkspaceTest, ActivationIsAnnouncedWhenTheActiveWindowBelongsToAnothe
               QList<Frontmost>({u"Terminal"_s, u"Editor"_s, std::nullopt, u"Terminal"_s}));
 }
 
+TEST_F(X11WorkspaceTest, AWindowThatCannotBeReadOrABriefNoneIsNoActivation)
+{
+    FakeWindowManager& wm = *windowManager;
+    const auto editor = wm.createWindow("editor", "Editor");
+    const auto terminal = wm.createWindow("terminal", "Terminal");
+    wm.activate(editor);
+    const auto workspace = makeWorkspace();
+    ActivationRecorder activations(*workspace);
+
+    // Closed right after it became active: gone before it could be read.
+    const auto closed = wm.createWindow("viewer", "Viewer");
+    wm.activate(closed);
+    wm.destroyWindow(closed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(workspace->frontmostBundleID(), u"Editor"_s);
+    // Window managers clear the active window on their way to the next one.
+    wm.activate(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(workspace->frontmostBundleID(), u"Editor"_s);
+    wm.activate(terminal);
+    ASSERT_TRUE(activations.waitForActivations(1));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"Terminal"_s}));
+}
+
+TEST_F(X11WorkspaceTest, TheActiveWindowChangingWhoItIsIsAnActivation)
+{
+    FakeWindowManager& wm = *windowManager;
+    const auto window = wm.createWindow("terminal", "Terminal");
+    wm.activate(window);
+    const auto workspace = makeWorkspace();
+    ActivationRecorder activations(*workspace);
+
+    // A program renaming itself, then a toolkit naming its application after the window is shown.
+    wm.setClass(window, "xterm", "XTerm");
+    ASSERT_TRUE(activations.waitForActivations(1));
+    wm.setText(window, "_GTK_APPLICATION_ID", "org.example.Files");
+    ASSERT_TRUE(activations.waitForActivations(2));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"XTerm"_s, u"org.example.Files"_s}));
+
+    // What a browser's tab is matched with.
+    EXPECT_EQ(workspace->activeWindowTitle(), std::nullopt);
+    EXPECT_EQ(workspace->activeWindowProcessID(), std::nullopt);
+    wm.setText(window, "_NET_WM_NAME", "Report \xe2\x80\x94 Files");
+    wm.setCardinal(window, "_NET_WM_PID", 4242);
+    EXPECT_EQ(workspace->activeWindowTitle(), u"Report — Files"_s);
+    EXPECT_EQ(workspace->activeWindowProcessID(), 4242);
+}
+
+TEST_F(X11WorkspaceTest, DialogsBelongToTheApplicationOfTheirMainWindow)
+{
+    FakeWindowManager& wm = *windowManager;
+    // Toolkits name the application on its main windows only.
+    const auto main = wm.createWindow("files", "Files");
+    wm.setText(main, "_GTK_APPLICATION_ID", "org.example.Files");
+    const auto dialog = wm.createWindow("files", "Files");
+    wm.setWindow(dialog, "WM_TRANSIENT_FOR", main);
+    const auto nested = wm.createWindow("files", "Files");
+    wm.setWindow(nested, "WM_TRANSIENT_FOR", dialog);
+    // Transient for the root: for the whole group, whose leader is the main window.
+    const auto groupDialog = wm.createWindow("files", "Files");
+    wm.setWindow(groupDialog, "WM_TRANSIENT_FOR", wm.rootWindow());
+    wm.setGroup(groupDialog, main);
+    const auto ledDialog = wm.createWindow("files", "Files");
+    wm.setWindow(ledDialog, "WM_CLIENT_LEADER", main);
+    // Windows transient for each other must not lead us in circles.
+    const auto first = wm.createWindow("loop", "Loop");
+    const auto second = wm.createWindow("loop", "Loop");
+    wm.setWindow(first, "WM_TRANSIENT_FOR", second);
+    wm.setWindow(second, "WM_TRANSIENT_FOR", first);
+    wm.setClientList({main, dialog, nested});
+    wm.activate(main);
+
+    const auto workspace = makeWorkspace();
+    ActivationRecorder activations(*workspace);
+    for (const auto window : {dialog, nested, groupDialog, ledDialog}) {
+        wm.activate(window);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(workspace->frontmostBundleID(), u"org.example.Files"_s) << window;
+    }
+    wm.activate(first);
+    ASSERT_TRUE(activations.waitForActivations(1));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"Loop"_s}));
+    EXPECT_EQ(workspace->runningApplications(),
+              QList<RunningApplication>({application("org.example.Files", "Files")}));
+}
+
+TEST_F(X11WorkspaceTest, WithoutAWindowManagerTheFocusedWindowIsInFront)
+{
+    FakeWindowManager& wm = *windowManager;
+    wm.removeActiveWindow();
+    // Focus on a toolkit's inner window stands for its top-level window.
+    const auto editor = wm.createWindow("editor", "Editor");
+    const auto field = wm.createChildWindow(editor, {}, {});
+    // A window manager's frame around a client window stands for the client.
+    const auto frame = wm.createWindow({}, {});
+    const auto terminal = wm.createChildWindow(frame, "terminal", "Terminal");
+    wm.setNormalState(terminal);
+    wm.focus(field);
+
+    const auto workspace = makeWorkspace();
+    EXPECT_EQ(workspace->frontmostBundleID(), u"Editor"_s);
+    ActivationRecorder activations(*workspace);
+    wm.focus(terminal);
+    ASSERT_TRUE(activations.waitForActivations(1));
+    wm.focus(field);
+    ASSERT_TRUE(activations.waitForActivations(2));
+    wm.focus(wm.rootWindow());
+    ASSERT_TRUE(activations.waitForActivations(3));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"Terminal"_s, u"Editor"_s, std::nullopt}));
+
+    // A window manager that starts takes over.
+    wm.activate(terminal);
+    ASSERT_TRUE(activations.waitForActivations(4));
+    EXPECT_EQ(activations.seen.last(), u"Terminal"_s);
+}
+
 TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
 {
     const QString files =
@@ -152,22 +269,32 @@ TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
     wm.setAtoms(desktop, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
     const auto cafe = wm.createWindow("caf\xe9", "Caf\xe9"); // WM_CLASS is Latin-1
     const auto anonymous = wm.createWindow({}, {});
+    // Known by the scope its launcher started the process in, and by the dialog of that process.
+    const QString calculator =
+        folders.writeApplication(u"applications/org.example.Calculator.desktop"_s, "Calculator");
+    folders.write(u"proc/4242/cgroup"_s,
+                  "0::/user.slice/app-flatpak-org.example.Calculator-1.scope");
+    const auto calculatorWindow = wm.createWindow("calc", "Calc");
+    wm.setCardinal(calculatorWindow, "_NET_WM_PID", 4242);
+    const auto calculatorDialog = wm.createWindow("calc", "Calc");
+    wm.setWindow(calculatorDialog, "WM_TRANSIENT_FOR", calculatorWindow);
     // The window manager has not yet taken a closed window off its list.
     const auto closed = wm.createWindow("closed", "Closed");
     wm.destroyWindow(closed);
-    wm.setClientList(
-        {filesWindow, closed, viewerWindow, palette, paintWindow, panel, desktop, cafe, anonymous});
+    wm.setClientList({filesWindow, closed, viewerWindow, palette, paintWindow, panel, desktop, cafe,
+                      anonymous, calculatorDialog});
     wm.activate(paintWindow);
 
     const auto workspace = makeWorkspace();
     const auto accessory = RunningApplication::ActivationPolicy::accessory;
     EXPECT_EQ(workspace->runningApplications(),
-              QList<RunningApplication>({application("org.example.Files", "Files", files),
-                                         application("org.example.Viewer", "Viewer", viewer),
-                                         application("org.example.Paint", "Paint", paint),
-                                         application("Panel", "Panel", {}, accessory),
-                                         application("Desktop", "Desktop", {}, accessory),
-                                         application("Café", "Café")}));
+              QList<RunningApplication>(
+                  {application("org.example.Files", "Files", files),
+                   application("org.example.Viewer", "Viewer", viewer),
+                   application("org.example.Paint", "Paint", paint),
+                   application("Panel", "Panel", {}, accessory),
+                   application("Desktop", "Desktop", {}, accessory), application("Café", "Café"),
+                   application("org.example.Calculator", "Calculator", calculator)}));
     EXPECT_EQ(workspace->frontmostApplication(), application("org.example.Paint", "Paint", paint));
     EXPECT_EQ(workspace->pathForApplication(u"org.example.Viewer"_s), viewer);
 }
