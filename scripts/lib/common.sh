@@ -1,7 +1,8 @@
 # Shared by the scripts in this folder; sourced, never run.
 
 # Debian packages needed to build Korvalen.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev)
+# GIO (libglib2.0-dev) reads the IBus engine list from GSettings.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev libglib2.0-dev)
 
 # What running it needs on top of the build: fonts with the letters of all eighteen interface
 # languages, since a machine without them shows boxes in place of Chinese, Japanese, Korean,
@@ -22,9 +23,11 @@ DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdo
 # the demonstration, so its packages are here as well. The packaging tests validate the installed
 # desktop entry (desktop-file-utils) and metadata (appstream), watch which translations the
 # installed program opens (strace), and build the .deb (dpkg-dev and file compute its
-# dependencies).
+# dependencies). The input method backends are tested against the real daemons (ibus, fcitx5),
+# each on a private session bus.
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
-               dbus-daemon desktop-file-utils appstream strace dpkg-dev file "${DEMO_PACKAGES[@]}")
+               dbus-daemon desktop-file-utils appstream strace dpkg-dev file ibus fcitx5
+               "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

@@ -41,14 +41,16 @@ void AppDelegate::reportStart() const
     const auto orNone = [](const std::optional<QString>& text) {
         return text.value_or(QStringLiteral("none"));
     };
-    QTextStream(stdout) << "Korvalen is running with " << store.rules().size()
-                        << " application rules and " << store.websiteRules().size()
-                        << " website rules; default input source "
-                        << orNone(store.defaultSourceID()) << " ("
-                        << rawValue(store.globalFallbackMode()) << "), switch by application "
-                        << (store.isAutoSwitchEnabled() ? "on" : "off") << ", interface language "
-                        << m_services.localizer.resolveCurrentLocalization().languageCode
-                        << ". Log: " << m_services.enforcementLogPath << Qt::endl;
+    QTextStream out(stdout);
+    out << "Korvalen is running with " << store.rules().size() << " application rules and "
+        << store.websiteRules().size() << " website rules; default input source "
+        << orNone(store.defaultSourceID()) << " (" << rawValue(store.globalFallbackMode())
+        << "), switch by application " << (store.isAutoSwitchEnabled() ? "on" : "off")
+        << ", interface language "
+        << m_services.localizer.resolveCurrentLocalization().languageCode;
+    if (!m_services.backendsDescription.isEmpty())
+        out << "; " << m_services.backendsDescription;
+    out << ". Log: " << m_services.enforcementLogPath << Qt::endl;
 }
 
 void AppDelegate::setupMainMenu()

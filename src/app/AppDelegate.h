@@ -30,6 +30,8 @@ public:
         Localizer localizer;
         const Clock& clock;
         QString enforcementLogPath;
+        // Which backends run, for the start line; empty when the platform has no choice.
+        QString backendsDescription;
         // Opens the rules window: the one place the user can reach the settings without a tray.
         std::function<void()> openRulesWindow;
     };

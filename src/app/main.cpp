@@ -48,7 +48,8 @@ int main(int argc, char* argv[])
     AppDelegate delegate({store, *platform.textInputSources, *platform.workspace,
                           WebsiteWatcher::shared(), NotificationCenter::defaultCenter(),
                           UsageBaselineTracker::shared(), FeedbackHUD::shared(), sharedLocalizer(),
-                          *platform.clock, EnforcementLog::defaultPath, openRulesWindow});
+                          *platform.clock, EnforcementLog::defaultPath,
+                          platform.backendsDescription, openRulesWindow});
     QObject::connect(&instance, &SingleInstance::messageReceived, &app,
                      [&](SingleInstance::Message message) {
                          if (message == SingleInstance::Message::quit)

@@ -105,6 +105,10 @@ std::optional<QString> EnforcementController::fallbackSourceID(Trigger trigger) 
 
 void EnforcementController::enforce(Trigger trigger)
 {
+    // A change that no activation explains matters only when the next pass would correct it;
+    // platforms that must poll to notice such changes poll only then.
+    m_inputSources.setChangeNotificationsNeeded(
+        desiredSourceID(Trigger::inputSourceChanged).has_value());
     const auto current = InputSourceManager::currentSource(m_inputSources);
     const auto desired = desiredSourceID(trigger);
     m_log.write(u"enforce("_s + logText(trigger) + u"): front="_s +

@@ -21,6 +21,8 @@ struct Platform {
     std::unique_ptr<ApplicationBundles> applicationBundles;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<LoginItems> loginItems; // none where Korvalen cannot start at login yet
+    // For the start line: which backends run where the platform has a choice, and why.
+    QString backendsDescription;
 
     // The platform of the running application. main() installs it before anything else runs;
     // the process-wide singletons are built from it and keep references into it for the rest of

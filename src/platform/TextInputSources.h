@@ -35,6 +35,10 @@ public:
     // Status of a select() request that the platform accepted; any other value is a refusal.
     static constexpr int selectAccepted = 0;
 
+    // The scheme of an icon URL that names an icon of the desktop's icon theme rather than a
+    // file: "icon:fcitx-pinyin".
+    static inline const QString themeIconScheme = QStringLiteral("icon");
+
     TextInputSources() = default;
     TextInputSources(const TextInputSources&) = delete;
     TextInputSources& operator=(const TextInputSources&) = delete;
@@ -55,6 +59,11 @@ public:
     // The bundle of the input method that provides the source, when one does.
     virtual std::optional<QString> inputMethodBundleID(const Handle& source) const = 0;
     virtual std::optional<QUrl> iconURL(const Handle& source) const = 0;
+
+    // Whether anyone acts on a change of the selected source that no activation explains (a
+    // correction of drift). A backend whose platform announces no such change has to ask for it
+    // repeatedly, and does so only while it is needed. Not needed until said otherwise.
+    virtual void setChangeNotificationsNeeded(bool /*needed*/) {}
 
     // Called whenever the selected keyboard input source changes, whoever changed it (also after
     // an accepted select()). Always from the event loop, never inside a call to this object.

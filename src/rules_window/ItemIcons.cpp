@@ -43,6 +43,11 @@ QIcon genericApplicationIcon()
     return made;
 }
 
+QIcon themeIconOrNone(const QString& name)
+{
+    return QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : QIcon();
+}
+
 } // namespace
 
 ItemIcons::ItemIcons(const TextInputSources& inputSources, const Workspace& workspace)
@@ -60,8 +65,13 @@ QIcon ItemIcons::forInputSource(const InputSource& source) const
                 return icon;
         }
     }
-    if (const auto url = m_inputSources.iconURL(source.raw); url && url->isLocalFile())
+    const auto url = m_inputSources.iconURL(source.raw);
+    if (!url)
+        return {};
+    if (url->isLocalFile())
         return imageAt(url->toLocalFile());
+    if (url->scheme() == TextInputSources::themeIconScheme)
+        return themeIconOrNone(url->path());
     return {};
 }
 
@@ -78,7 +88,7 @@ QIcon ItemIcons::ownIconOfApplicationAt(const QString& bundlePath) const
     if (const auto name = m_workspace.iconNameForApplicationAt(bundlePath); name) {
         if (QDir::isAbsolutePath(*name))
             return imageAt(*name);
-        return QIcon::hasThemeIcon(*name) ? QIcon::fromTheme(*name) : QIcon();
+        return themeIconOrNone(*name);
     }
     // A bundle names its icon in its own way; the file icon provider reads it.
     if (QFileInfo(bundlePath).isDir())

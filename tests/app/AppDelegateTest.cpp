@@ -70,8 +70,17 @@ protected:
     UsageBaselineTracker tracker{defaults, workspace, inputSources, clock, store};
     FeedbackHUD hud;
     int rulesWindowOpenings = 0;
-    AppDelegate delegate{{store, inputSources, workspace, watcher, notifications, tracker, hud,
-                          Localizer(std::nullopt, store, {}), clock, folder.path(u"enforce.log"_s),
+    AppDelegate delegate{{store,
+                          inputSources,
+                          workspace,
+                          watcher,
+                          notifications,
+                          tracker,
+                          hud,
+                          Localizer(std::nullopt, store, {}),
+                          clock,
+                          folder.path(u"enforce.log"_s),
+                          {},
                           [this] { ++rulesWindowOpenings; }}};
 
     AppDelegateTest()

@@ -176,6 +176,7 @@ TEST_F(EnforcementTest, LockedRevertsManualChangesExceptToTheCapsLockCompanion)
     setDefault(de, GlobalFallbackMode::locked);
     settle();
     EXPECT_EQ(current(), de) << "the setting change itself runs a pass";
+    EXPECT_TRUE(inputSources.changeNotificationsNeeded()) << "a drift would be corrected";
 
     switchByHand(ru);
     EXPECT_EQ(current(), de);
@@ -207,10 +208,14 @@ TEST_F(EnforcementTest, DefaultOnlySetsTheDefaultOnEntryAndLetsManualChangesStan
     EXPECT_EQ(current(), ru);
     EXPECT_EQ(takeLog().last(),
               "enforce(inputSourceChanged): front=nil current=xkb:ru desired=nil");
+    EXPECT_FALSE(inputSources.changeNotificationsNeeded()) << "nothing would act on a drift";
 
     workspace.activate(terminal);
     settle();
     EXPECT_EQ(current(), de);
+    store.upsert(AppRule{terminal, QStringLiteral("Terminal"), ru, {}});
+    settle();
+    EXPECT_TRUE(inputSources.changeNotificationsNeeded()) << "the front application's rule would";
 }
 
 TEST_F(EnforcementTest, DisabledAndNoDefaultLeaveTheSourceAlone)

@@ -91,7 +91,7 @@ protected:
 
 TEST_F(ItemIconsTest, AnInputSourceShowsItsInputMethodsIconElseItsImageElseTheKeyboardDimmed)
 {
-    const IconTheme theme({{u"org.example.im"_s, red}});
+    const IconTheme theme({{u"org.example.im"_s, red}, {u"fcitx-pinyin"_s, green}});
     const QString image = files.path(u"flag.png"_s);
     ASSERT_TRUE(filled(QSize(20, 10), blue).save(image));
     const QUrl imageURL = QUrl::fromLocalFile(image);
@@ -108,10 +108,16 @@ TEST_F(ItemIconsTest, AnInputSourceShowsItsInputMethodsIconElseItsImageElseTheKe
     EXPECT_EQ(colourAtCentre(icons.forInputSource(inputSource(u"org.example.Gone"_s, imageURL))),
               blue);
 
+    // Input method frameworks name icons of the theme.
+    EXPECT_EQ(colourAtCentre(
+                  icons.forInputSource(inputSource(std::nullopt, QUrl(u"icon:fcitx-pinyin"_s)))),
+              green);
+
     const QString notAnImage = files.write(u"notes.png"_s, "not an image");
     for (const QUrl& unusable :
          {QUrl::fromLocalFile(files.path(u"missing.png"_s)), QUrl::fromLocalFile(notAnImage),
-          QUrl::fromLocalFile(files.path(QString())), QUrl(u"https://example.com/flag.png"_s)})
+          QUrl(u"icon:no-such-icon"_s), QUrl::fromLocalFile(files.path(QString())),
+          QUrl(u"https://example.com/flag.png"_s)})
         EXPECT_TRUE(icons.forInputSource(inputSource(std::nullopt, unusable)).isNull())
             << unusable.toString().toStdString();
     EXPECT_TRUE(icons.forInputSource(inputSource(std::nullopt, std::nullopt)).isNull());

@@ -39,6 +39,13 @@ public:
     // Tells the subscribers, at once, that the current source changed.
     using TextInputSources::announceSelectedKeyboardSourceChanged;
 
+    // What the last setChangeNotificationsNeeded() said.
+    bool changeNotificationsNeeded() const { return m_changeNotificationsNeeded; }
+    void setChangeNotificationsNeeded(bool needed) override
+    {
+        m_changeNotificationsNeeded = needed;
+    }
+
     QList<Handle> enabledSources() override { return m_enabledSources; }
     Handle currentKeyboardSource() override { return m_currentSource; }
     int select(const Handle& source) override;
@@ -58,6 +65,7 @@ private:
     Handle m_currentSource;
     int m_selectStatus = selectAccepted;
     QList<Handle> m_selectRequests;
+    bool m_changeNotificationsNeeded = false;
     // Pending announcements die with the simulation.
     QObject m_announcementContext;
 };
