@@ -115,7 +115,10 @@ void EnforcementController::enforce(Trigger trigger)
                 orNil(m_workspace.frontmostBundleID()) + u" current="_s +
                 orNil(current ? std::optional(current->id) : std::nullopt) + u" desired="_s +
                 orNil(desired));
-    if (!desired || !current || current->id == *desired)
+    if (!desired || !current)
+        return;
+    if (current->id == *desired &&
+        !(trigger == Trigger::appActivated && m_inputSources.keepsSourcePerWindow()))
         return;
     if (trigger == Trigger::inputSourceChanged && current->id == capsLockCompanionSourceID) {
         m_log.write(

@@ -60,6 +60,11 @@ public:
     virtual std::optional<QString> inputMethodBundleID(const Handle& source) const = 0;
     virtual std::optional<QUrl> iconURL(const Handle& source) const = 0;
 
+    // Whether the current source is the focused window's own (an input method that keeps one per
+    // input field): right after an activation the source reported may still be the last
+    // window's, so a source wanted for the new window is selected even when it reads as current.
+    virtual bool keepsSourcePerWindow() { return false; }
+
     // Whether anyone acts on a change of the selected source that no activation explains (a
     // correction of drift). A backend whose platform announces no such change has to ask for it
     // repeatedly, and does so only while it is needed. Not needed until said otherwise.

@@ -170,6 +170,22 @@ TEST_F(EnforcementTest, TypicalActivationLogsThreeLinesAndTheLoopEndsWithOurOwnS
         }));
 }
 
+TEST_F(EnforcementTest, ASourceKeptPerWindowIsSelectedOnActivationEvenWhenItReadsAsCurrent)
+{
+    store.upsert(AppRule{terminal, QStringLiteral("Terminal"), us, {}});
+    controller.start();
+    settle();
+    EXPECT_TRUE(inputSources.selectRequests().isEmpty());
+
+    inputSources.setKeepsSourcePerWindow(true);
+    workspace.activate(terminal);
+    settle();
+    EXPECT_EQ(inputSources.selectRequests().size(), 1)
+        << "what reads as current may still be the last window's";
+    switchByHand(us);
+    EXPECT_EQ(inputSources.selectRequests().size(), 1) << "a change itself is not an activation";
+}
+
 TEST_F(EnforcementTest, LockedRevertsManualChangesExceptToTheCapsLockCompanion)
 {
     controller.start();

@@ -3,9 +3,9 @@
 #include "platform/linux/ChromiumDevTools.h"
 #include "platform/linux/DesktopEntryApplicationBundles.h"
 #include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/InputBackendChoice.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
-#include "platform/linux/XkbTextInputSources.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>
@@ -21,7 +21,10 @@ std::unique_ptr<Platform> makeNativePlatform()
     platform->userDefaults =
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
     platform->workspace = std::make_unique<X11Workspace>();
-    platform->textInputSources = std::make_unique<XkbTextInputSources>();
+    InputBackendChoice::Made inputSources = InputBackendChoice::make(*platform->userDefaults);
+    platform->textInputSources = std::move(inputSources.sources);
+    platform->backendsDescription =
+        QStringLiteral("input sources from ") + inputSources.description;
     platform->browserScripting = ChromiumDevTools::forCurrentUser();
     platform->applicationBundles =
         std::make_unique<DesktopEntryApplicationBundles>(DesktopEntryIndex::applicationFolders());

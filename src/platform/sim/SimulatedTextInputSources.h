@@ -39,6 +39,8 @@ public:
     // Tells the subscribers, at once, that the current source changed.
     using TextInputSources::announceSelectedKeyboardSourceChanged;
 
+    void setKeepsSourcePerWindow(bool keeps) { m_keepsSourcePerWindow = keeps; }
+    bool keepsSourcePerWindow() override { return m_keepsSourcePerWindow; }
     // What the last setChangeNotificationsNeeded() said.
     bool changeNotificationsNeeded() const { return m_changeNotificationsNeeded; }
     void setChangeNotificationsNeeded(bool needed) override
@@ -66,6 +68,7 @@ private:
     int m_selectStatus = selectAccepted;
     QList<Handle> m_selectRequests;
     bool m_changeNotificationsNeeded = false;
+    bool m_keepsSourcePerWindow = false;
     // Pending announcements die with the simulation.
     QObject m_announcementContext;
 };

@@ -1,0 +1,40 @@
+#include "platform/linux/InputBackendChoice.h"
+
+#include "platform/linux/AutomaticTextInputSources.h"
+#include "platform/linux/Fcitx5TextInputSources.h"
+#include "platform/linux/IbusTextInputSources.h"
+#include "platform/linux/XkbTextInputSources.h"
+
+namespace korvalen {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const QString layoutsName = u"XKB"_s;
+} // namespace
+
+InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults)
+{
+    const QString named = defaults.stringForKey(settingKey).value_or(QString());
+    const QString namedNote = u" (set by "_s + settingKey + u')';
+    if (named == xkb)
+        return {std::make_unique<XkbTextInputSources>(), layoutsName + namedNote};
+    if (named == ibus)
+        return {std::make_unique<IbusTextInputSources>(), u"IBus"_s + namedNote};
+    if (named == fcitx5)
+        return {std::make_unique<Fcitx5TextInputSources>(), u"fcitx5"_s + namedNote};
+
+    std::vector<std::unique_ptr<InputMethodFramework>> frameworks;
+    frameworks.push_back(std::make_unique<Fcitx5TextInputSources>());
+    frameworks.push_back(std::make_unique<IbusTextInputSources>());
+    auto automatic = std::make_unique<AutomaticTextInputSources>(
+        std::move(frameworks), std::make_unique<XkbTextInputSources>(), layoutsName);
+    QString description = automatic->backendInUseName() + u" (chosen automatically"_s;
+    if (!named.isEmpty())
+        description +=
+            u"; "_s + settingKey + u" \""_s + named + u"\" is none of xkb, ibus, fcitx5"_s;
+    description += u')';
+    return {std::move(automatic), description};
+}
+
+} // namespace korvalen

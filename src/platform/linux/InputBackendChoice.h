@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/TextInputSources.h"
+#include "platform/UserDefaults.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace korvalen {
+
+// Which backend gives the input sources: the one the user named in the setting, else the first
+// input method framework that runs (fcitx5, then IBus), else the keyboard layouts, chosen afresh
+// at every call (see AutomaticTextInputSources).
+class InputBackendChoice {
+public:
+    static inline const QString settingKey = QStringLiteral("Korvalen.inputBackend");
+
+    // The values the setting takes; absent, or any other value, means automatic.
+    static inline const QString xkb = QStringLiteral("xkb");
+    static inline const QString ibus = QStringLiteral("ibus");
+    static inline const QString fcitx5 = QStringLiteral("fcitx5");
+
+    struct Made {
+        std::unique_ptr<TextInputSources> sources;
+        // For the start line: which backend runs, and why that one.
+        QString description;
+    };
+
+    static Made make(const UserDefaults& defaults);
+};
+
+} // namespace korvalen
