@@ -115,10 +115,13 @@ void EnforcementController::enforce(Trigger trigger)
                 orNil(m_workspace.frontmostBundleID()) + u" current="_s +
                 orNil(current ? std::optional(current->id) : std::nullopt) + u" desired="_s +
                 orNil(desired));
-    if (!desired || !current)
+    if (!desired)
         return;
-    if (current->id == *desired &&
-        !(trigger == Trigger::appActivated && m_inputSources.keepsSourcePerWindow()))
+    // Where each window has a source of its own, what reads as current at an activation may
+    // still be the last window's, or unknown until the new one takes the focus.
+    const bool selectWhateverIsCurrent =
+        trigger == Trigger::appActivated && m_inputSources.keepsSourcePerWindow();
+    if (!selectWhateverIsCurrent && (!current || current->id == *desired))
         return;
     if (trigger == Trigger::inputSourceChanged && current->id == capsLockCompanionSourceID) {
         m_log.write(

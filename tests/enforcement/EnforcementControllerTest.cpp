@@ -170,7 +170,7 @@ TEST_F(EnforcementTest, TypicalActivationLogsThreeLinesAndTheLoopEndsWithOurOwnS
         }));
 }
 
-TEST_F(EnforcementTest, ASourceKeptPerWindowIsSelectedOnActivationEvenWhenItReadsAsCurrent)
+TEST_F(EnforcementTest, ASourceKeptPerWindowIsSelectedOnActivationWhateverReadsAsCurrent)
 {
     store.upsert(AppRule{terminal, QStringLiteral("Terminal"), us, {}});
     controller.start();
@@ -184,6 +184,11 @@ TEST_F(EnforcementTest, ASourceKeptPerWindowIsSelectedOnActivationEvenWhenItRead
         << "what reads as current may still be the last window's";
     switchByHand(us);
     EXPECT_EQ(inputSources.selectRequests().size(), 1) << "a change itself is not an activation";
+
+    inputSources.setCurrentKeyboardSource(nullptr);
+    workspace.activate(terminal);
+    settle();
+    EXPECT_EQ(inputSources.selectRequests().size(), 2) << "nor is an unknown current source";
 }
 
 TEST_F(EnforcementTest, LockedRevertsManualChangesExceptToTheCapsLockCompanion)

@@ -9,10 +9,11 @@
 
 namespace korvalen {
 
-// Makes a switch of input method land on the window in front. fcitx5 keeps an input method per
-// input context (per window, by default) and switches the focused one, but the window that just
-// came to the front may focus its context a moment after Korvalen hears of it: until then no
-// context has the focus, or the previous window's still has it.
+// Makes a switch of input method land on the window in front. fcitx5 keeps, per input context
+// (per window, by default), whether it types with the group's first input method or with the one
+// chosen last, and switches through the focused context; but the window that just came to the
+// front may focus its context a moment after Korvalen hears of it: until then no context has the
+// focus, or the previous window's still has it.
 //
 // So the switch is applied to the context focused when it is asked for, and once more to the
 // next context that takes the focus within followThroughMs, after which following through ends.

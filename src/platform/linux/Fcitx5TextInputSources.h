@@ -13,8 +13,9 @@ namespace korvalen {
 // bus. A source's identifier is the input method's unique name ("keyboard-us", "pinyin"), its name
 // the one fcitx5 gives it, its icon the icon theme name or file fcitx5 names.
 //
-// The current source is the input method of the focused input context: fcitx5 keeps one per
-// context (per window, unless its "share input state" option says otherwise). A switch is
+// The current source is the input method of the focused input context: fcitx5 keeps, per context
+// (per window, unless its "share input state" option says otherwise), whether it types with the
+// group's first input method or with the one chosen last, which all contexts share. A switch is
 // followed through to a window whose context takes the focus a moment late (see
 // Fcitx5SwitchFollowThrough), and a change is announced from the best news fcitx5 gives (see
 // Fcitx5ChangeWatcher), when its groups change, and when the daemon comes, goes or is replaced.

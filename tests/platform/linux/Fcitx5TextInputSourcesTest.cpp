@@ -1,12 +1,10 @@
 #include "platform/linux/Fcitx5TextInputSources.h"
 #include "input/InputSourceManager.h"
+#include "support/Fcitx5Client.h"
 #include "support/Fcitx5Daemon.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/WaitForSourceChange.h"
 
-#include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -15,126 +13,12 @@
 
 using namespace korvalen;
 using namespace Qt::Literals::StringLiterals;
+using korvalen::testing::Fcitx5Client;
 using korvalen::testing::Fcitx5Daemon;
+using korvalen::testing::PrivateConnection;
 using EventSource = Fcitx5ChangeWatcher::EventSource;
 
 namespace {
-
-// One property of a new input context, as fcitx5's CreateInputContext takes them: a(ss).
-struct ContextProperty {
-    QString name;
-    QString value;
-};
-
-QDBusArgument& operator<<(QDBusArgument& argument, const ContextProperty& property)
-{
-    argument.beginStructure();
-    argument << property.name << property.value;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, ContextProperty& property)
-{
-    argument.beginStructure();
-    argument >> property.name >> property.value;
-    argument.endStructure();
-    return argument;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(ContextProperty)
-
-namespace {
-
-// A connection to the session bus of the test's own, as another program would have; closed when
-// destroyed, which ends whatever the daemon keeps for it.
-class PrivateConnection {
-public:
-    PrivateConnection()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                              u"private-%1"_s.arg(++s_count)))
-    {
-    }
-    ~PrivateConnection() { QDBusConnection::disconnectFromBus(m_bus.name()); }
-    PrivateConnection(const PrivateConnection&) = delete;
-    PrivateConnection& operator=(const PrivateConnection&) = delete;
-
-    QDBusConnection& bus() { return m_bus; }
-
-private:
-    static inline int s_count = 0;
-    QDBusConnection m_bus;
-};
-
-// Another client of the daemon, on a bus connection of its own, as applications and other tools
-// are: it makes input contexts that stand in for windows (they live as long as the connection),
-// moves the focus between them, and reads and switches the input method itself.
-class OtherClient {
-public:
-    OtherClient()
-    {
-        qDBusRegisterMetaType<ContextProperty>();
-        qDBusRegisterMetaType<QList<ContextProperty>>();
-    }
-
-    // A new input context of a program; its object path, empty when fcitx5 made none.
-    QString createContext(const QString& program)
-    {
-        const QList<ContextProperty> properties{{u"program"_s, program}, {u"display"_s, u"x11:"_s}};
-        const QDBusMessage reply =
-            call(u"/org/freedesktop/portal/inputmethod"_s, u"org.fcitx.Fcitx.InputMethod1"_s,
-                 u"CreateInputContext"_s, {QVariant::fromValue(properties)});
-        return reply.arguments().isEmpty()
-                   ? QString()
-                   : reply.arguments().constFirst().value<QDBusObjectPath>().path();
-    }
-    void focusIn(const QString& context) { contextCall(context, u"FocusIn"_s); }
-    void focusOut(const QString& context) { contextCall(context, u"FocusOut"_s); }
-
-    QString currentInputMethod()
-    {
-        const QDBusMessage reply = controllerCall(u"CurrentInputMethod"_s);
-        return reply.arguments().isEmpty() ? u"(no answer)"_s
-                                           : reply.arguments().constFirst().toString();
-    }
-    void switchTo(const QString& inputMethod) { controllerCall(u"SetCurrentIM"_s, {inputMethod}); }
-    void setGroup(const QStringList& inputMethods)
-    {
-        QDBusArgument items;
-        items.beginArray(QMetaType::fromType<ContextProperty>());
-        for (const QString& inputMethod : inputMethods)
-            items << ContextProperty{inputMethod, QString()};
-        items.endArray();
-        controllerCall(u"SetInputMethodGroupInfo"_s,
-                       {u"Default"_s, u"us"_s, QVariant::fromValue(items)});
-    }
-
-private:
-    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments = {})
-    {
-        QDBusMessage request =
-            QDBusMessage::createMethodCall(u"org.fcitx.Fcitx5"_s, path, interface, method);
-        request.setArguments(arguments);
-        request.setAutoStartService(false);
-        const QDBusMessage reply = m_connection.bus().call(request, QDBus::Block, 5000);
-        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
-            << method.toStdString() << ": " << reply.errorMessage().toStdString();
-        return reply;
-    }
-    QDBusMessage controllerCall(const QString& method, const QVariantList& arguments = {})
-    {
-        return call(u"/controller"_s, u"org.fcitx.Fcitx.Controller1"_s, method, arguments);
-    }
-    void contextCall(const QString& context, const QString& method)
-    {
-        call(context, u"org.fcitx.Fcitx.InputContext1"_s, method);
-    }
-
-    PrivateConnection m_connection;
-};
 
 class Fcitx5TextInputSourcesTest : public ::testing::Test {
 protected:
@@ -191,7 +75,7 @@ protected:
 
     std::unique_ptr<Fcitx5Daemon> m_daemon;
     std::unique_ptr<Fcitx5TextInputSources> m_sources;
-    OtherClient m_other;
+    Fcitx5Client m_other;
     int m_announced = 0;
     QStringList m_announcedIDs;
     Subscription m_announcements;

@@ -3,6 +3,7 @@
 #include "platform/linux/IbusBusAddress.h"
 #include "platform/linux/IbusEngineDescription.h"
 #include "support/IbusDaemon.h"
+#include "support/IbusSession.h"
 #include "support/WaitForSourceChange.h"
 
 #include <QDBusConnection>
@@ -19,6 +20,7 @@
 using namespace korvalen;
 using namespace Qt::Literals::StringLiterals;
 using korvalen::testing::IbusDaemon;
+using korvalen::testing::IbusSession;
 
 namespace {
 
@@ -26,43 +28,8 @@ namespace {
 const QString userEngines = u"['xkb:us::eng', 'no-such-engine', 'xkb:ru::rus', 'xkb:de::deu']"_s;
 const QStringList userEngineIDs{"xkb:us::eng", "xkb:ru::rus", "xkb:de::deu"};
 
-// The tests run in a session of their own: IBus's files and the settings (GSettings in a key
-// file) in a temporary home, and a session bus from dbus-run-session. Set before any test starts,
-// since GLib keeps the folders it read first for the life of the process.
-class IbusSession : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        ASSERT_TRUE(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
-            << "these tests run inside dbus-run-session";
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(u"cache"_s)));
-        qputenv("GSETTINGS_BACKEND", "keyfile");
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "IBUS_ADDRESS", "IBUS_ADDRESS_FILE"})
-            qunsetenv(name);
-        ASSERT_TRUE(
-            setSetting(u"org.freedesktop.ibus.general"_s, u"preload-engines"_s, userEngines));
-    }
-
-    static QString busFolder() { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/ibus/bus"_s; }
-
-    // Changes a setting the way the desktop's tools do, from another process.
-    static bool setSetting(const QString& schema, const QString& key, const QString& value)
-    {
-        return QProcess::execute(u"gsettings"_s, {u"set"_s, schema, key, value}) == 0;
-    }
-    static bool resetSetting(const QString& schema, const QString& key)
-    {
-        return QProcess::execute(u"gsettings"_s, {u"reset"_s, schema, key}) == 0;
-    }
-
-private:
-    QTemporaryDir m_home;
-};
-
 [[maybe_unused]] const ::testing::Environment* const session =
-    ::testing::AddGlobalTestEnvironment(new IbusSession);
+    ::testing::AddGlobalTestEnvironment(new IbusSession(userEngines));
 
 // Sets environment variables (an empty value unsets one) and restores them when dropped.
 class EnvironmentChange {
