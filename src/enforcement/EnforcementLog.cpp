@@ -1,4 +1,5 @@
 #include "enforcement/EnforcementLog.h"
+#include "support/WriteAll.h"
 
 #include <QFile>
 #include <QTimeZone>
@@ -11,23 +12,6 @@
 namespace korvalen {
 
 namespace {
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
 
 // A regular file, owned by us, with no other name that could lead elsewhere.
 bool isOurOwnPlainFile(int fd)

@@ -11,6 +11,11 @@ WebsiteWatcher::WebsiteWatcher(const Workspace& workspace, BrowserScripting& bro
     , m_browsers(browsers)
     , m_notifications(notifications)
 {
+    // The timer stays the fallback: a browser may tell of some changes only, or of none.
+    m_tabChanges = m_browsers.subscribeToTabChanges([this] {
+        if (isPolling())
+            poll();
+    });
 }
 
 WebsiteWatcher& WebsiteWatcher::shared()

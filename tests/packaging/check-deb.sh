@@ -33,6 +33,9 @@ expect Recommends "$recommends" fonts-noto-core
 files=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')$'\n'
 for file in \
     ./usr/bin/korvalen \
+    ./usr/bin/korvalen-browser-host \
+    ./usr/share/korvalen/browser-extension/manifest.json \
+    ./usr/share/korvalen/browser-extension/background.js \
     ./usr/share/korvalen/Korvalen_Korvalen.bundle/de.lproj/Localizable.strings \
     ./usr/share/korvalen/Korvalen_Korvalen.bundle/zh-Hans.lproj/Localizable.strings \
     ./usr/share/applications/io.github.korvalen.Korvalen.desktop \

@@ -61,6 +61,23 @@ TEST_F(WebsiteWatcherTest, TimerPollsTheFrontmostBrowserAfterOneInterval)
     EXPECT_EQ(watcher.currentDomain(), QStringLiteral("zh.wikipedia.org"));
 }
 
+TEST_F(WebsiteWatcherTest, ATabChangeTheBrowserTellsOfIsTakenAtOnceWhilePolling)
+{
+    showInChrome("https://github.com/");
+    browsers.announceTabChange();
+    EXPECT_EQ(browsers.requestCount(), 0) << "no website rules, no questions";
+
+    watcher.updatePollingState(true);
+    browsers.announceTabChange();
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("github.com"));
+    browsers.announceTabChange();
+    browsers.setTabURL(chromeName, QStringLiteral("https://gitlab.com/"));
+    browsers.announceTabChange();
+    EXPECT_EQ(announced, (std::vector<std::optional<QString>>{QStringLiteral("github.com"),
+                                                              QStringLiteral("gitlab.com")}));
+    EXPECT_TRUE(watcher.isPolling()) << "the timer goes on for browsers that tell nothing";
+}
+
 TEST_F(WebsiteWatcherTest, AnnouncesOnlyRealChangesWithTheValueAlreadyStored)
 {
     watcher.updatePollingState(true);

@@ -1,8 +1,8 @@
 #include "platform/Platform.h"
 #include "platform/QSettingsUserDefaults.h"
-#include "platform/linux/ChromiumDevTools.h"
 #include "platform/linux/DesktopEntryApplicationBundles.h"
 #include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/ExtensionFirstBrowserScripting.h"
 #include "platform/linux/InputBackendChoice.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
@@ -25,7 +25,7 @@ std::unique_ptr<Platform> makeNativePlatform()
     platform->textInputSources = std::move(inputSources.sources);
     platform->backendsDescription =
         QStringLiteral("input sources from ") + inputSources.description;
-    platform->browserScripting = ChromiumDevTools::forCurrentUser();
+    platform->browserScripting = ExtensionFirstBrowserScripting::forCurrentUser();
     platform->applicationBundles =
         std::make_unique<DesktopEntryApplicationBundles>(DesktopEntryIndex::applicationFolders());
     platform->clock = std::make_unique<SystemClock>();

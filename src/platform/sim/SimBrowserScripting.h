@@ -8,7 +8,8 @@ namespace korvalen {
 
 // Browsers whose active tab the test sets. Answers come at once, or, while held, when the test
 // releases them, to model a browser that answers late or out of order. An answer carries the
-// address the tab showed when the browser was asked.
+// address the tab showed when the browser was asked. A browser that tells of its tab changes is
+// modelled by the test announcing them.
 class SimBrowserScripting final : public BrowserScripting {
 public:
     explicit SimBrowserScripting(QMap<QString, QString> browsers);
@@ -23,6 +24,7 @@ public:
     // Delivers every held answer in the given order; later requests are answered at once again.
     void releaseAnswers(Order order = Order::asked);
     int requestCount() const { return m_requestCount; }
+    void announceTabChange() const { announceTabChanged(); }
 
 private:
     struct Request {
