@@ -22,12 +22,14 @@ DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdo
 # plays a desktop panel on a private session bus of dbus-run-session (dbus-daemon); one test runs
 # the demonstration, so its packages are here as well. The packaging tests validate the installed
 # desktop entry (desktop-file-utils) and metadata (appstream), watch which translations the
-# installed program opens (strace), and build the .deb (dpkg-dev and file compute its
-# dependencies). The input method backends are tested against the real daemons (ibus, fcitx5),
-# each on a private session bus.
+# installed program opens (strace), read the installed browser extension packages (unzip), and
+# build the .deb (dpkg-dev and file compute its dependencies). The input method backends are
+# tested against the real daemons (ibus, fcitx5), each on a private session bus. The browser
+# extension is tested in Chromium and in Firefox ESR, into whose profile the test sideloads it as
+# a package it makes with zip.
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
-               dbus-daemon desktop-file-utils appstream strace dpkg-dev file ibus fcitx5
-               "${DEMO_PACKAGES[@]}")
+               firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
+               ibus fcitx5 "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

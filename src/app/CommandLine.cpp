@@ -30,7 +30,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption quit(u"quit"_s, u"Ask the Korvalen already running to quit."_s);
     const QCommandLineOption autostart(
         u"autostart"_s, u"Start Korvalen when you log in (on), or no longer (off)."_s, u"on|off"_s);
-    parser.addOptions({quit, autostart});
+    const QCommandLineOption browserIntegration(
+        u"browser-integration"_s,
+        u"Set up your browsers for Korvalen's extension (install), undo that (remove), or tell "
+        "what each browser still needs (status)."_s,
+        u"install|remove|status"_s);
+    parser.addOptions({quit, autostart, browserIntegration});
 
     if (!parser.parse(arguments))
         return answered(parser.errorText() + u'\n' + parser.helpText(), usageError);
@@ -43,8 +48,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     if (parser.isSet(version))
         return answered(QCoreApplication::applicationName() + u' ' +
                         QCoreApplication::applicationVersion() + u'\n');
-    if (parser.isSet(quit) && parser.isSet(autostart))
-        return answered(u"--quit and --autostart cannot be combined.\n"_s, usageError);
+    const int requests = int(parser.isSet(quit)) + int(parser.isSet(autostart)) +
+                         int(parser.isSet(browserIntegration));
+    if (requests > 1)
+        return answered(u"Give only one of --quit, --autostart and --browser-integration.\n"_s,
+                        usageError);
     if (parser.isSet(quit))
         return {Request::quit, 0, {}};
     if (parser.isSet(autostart)) {
@@ -54,6 +62,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         if (value == u"off")
             return {Request::autostartOff, 0, {}};
         return answered(u"--autostart takes on or off, not "_s + value + u".\n"_s, usageError);
+    }
+    if (parser.isSet(browserIntegration)) {
+        const QString value = parser.value(browserIntegration);
+        if (value == u"install")
+            return {Request::browserIntegrationInstall, 0, {}};
+        if (value == u"remove")
+            return {Request::browserIntegrationRemove, 0, {}};
+        if (value == u"status")
+            return {Request::browserIntegrationStatus, 0, {}};
+        return answered(u"--browser-integration takes install, remove or status, not "_s + value +
+                            u".\n"_s,
+                        usageError);
     }
     return {};
 }

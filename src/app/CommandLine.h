@@ -14,7 +14,10 @@ struct CommandLine {
         quit,         // ask the Korvalen already running to quit
         autostartOn,  // start Korvalen when the user logs in
         autostartOff, // no longer do so
-        answered,     // --help or --version: printed; nothing else to do
+        browserIntegrationInstall, // let the user's browsers start Korvalen's native host
+        browserIntegrationRemove,  // no longer
+        browserIntegrationStatus,  // tell where each browser stands
+        answered,                  // --help or --version: printed; nothing else to do
     };
 
     Request request = Request::run;

@@ -1,5 +1,6 @@
 #include "app/Requests.h"
 
+#include "app/BrowserIntegrationCommand.h"
 #include "app/SingleInstance.h"
 #include "platform/Platform.h"
 
@@ -53,6 +54,15 @@ int carryOut(const CommandLine& commandLine)
     case CommandLine::Request::autostartOff:
         Platform::install(makeNativePlatform());
         return setStartAtLogin(commandLine.request == CommandLine::Request::autostartOn);
+    case CommandLine::Request::browserIntegrationInstall:
+    case CommandLine::Request::browserIntegrationRemove:
+    case CommandLine::Request::browserIntegrationStatus: {
+        Platform::install(makeNativePlatform());
+        QTextStream output(stdout);
+        QTextStream errors(stderr);
+        return BrowserIntegrationCommand::carryOut(
+            commandLine.request, Platform::shared().browserIntegration.get(), output, errors);
+    }
     case CommandLine::Request::run:
         break;
     }

@@ -5,8 +5,9 @@
 namespace korvalen {
 
 // Carries out a request of the command line other than running Korvalen: prints the answer to
-// --help or --version or a mistake, asks the running Korvalen to quit, or changes whether
-// Korvalen starts at login. None of them needs a display. Returns the exit code.
+// --help or --version or a mistake, asks the running Korvalen to quit, changes whether Korvalen
+// starts at login, or sets up the browsers for its extension. None of them needs a display.
+// Returns the exit code.
 int carryOut(const CommandLine& commandLine);
 
 } // namespace korvalen

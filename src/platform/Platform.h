@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ApplicationBundles.h"
+#include "platform/BrowserIntegration.h"
 #include "platform/BrowserScripting.h"
 #include "platform/LoginItems.h"
 #include "platform/TextInputSources.h"
@@ -21,6 +22,8 @@ struct Platform {
     std::unique_ptr<ApplicationBundles> applicationBundles;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<LoginItems> loginItems; // none where Korvalen cannot start at login yet
+    // None where Korvalen's browser extension has no native messaging host yet.
+    std::unique_ptr<BrowserIntegration> browserIntegration;
     // For the start line: which backends run where the platform has a choice, and why.
     QString backendsDescription;
 

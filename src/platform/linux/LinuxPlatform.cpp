@@ -4,6 +4,7 @@
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/ExtensionFirstBrowserScripting.h"
 #include "platform/linux/InputBackendChoice.h"
+#include "platform/linux/NativeMessagingHostManifests.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
 
@@ -31,6 +32,9 @@ std::unique_ptr<Platform> makeNativePlatform()
     platform->clock = std::make_unique<SystemClock>();
     platform->loginItems = std::make_unique<XdgAutostart>(
         XdgAutostart::forCurrentUser(QCoreApplication::applicationFilePath()));
+    // The host is installed beside korvalen, and the build puts it there too.
+    platform->browserIntegration =
+        NativeMessagingHostManifests::forCurrentUser(QCoreApplication::applicationDirPath());
     return platform;
 }
 
