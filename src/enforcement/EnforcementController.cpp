@@ -41,6 +41,8 @@ EnforcementController::EnforcementController(RuleStore& store, WebsiteWatcher& w
 
 void EnforcementController::start()
 {
+    // The watcher, made before this controller, hears each activation first: the pass sees the
+    // domain of the application now in front, not of the one left.
     m_cancellables.push_back(m_workspace.subscribeToActivations([this] { handleAppActivated(); }));
     m_cancellables.push_back(m_inputSources.subscribeToSelectedKeyboardSourceChanges(
         [this] { handleInputSourceChanged(); }));

@@ -16,6 +16,15 @@ WebsiteWatcher::WebsiteWatcher(const Workspace& workspace, BrowserScripting& bro
         if (isPolling())
             poll();
     });
+    // Left to the timer, the domain of a browser just left would decide the input source of the
+    // window in front for up to a period, and a report that came before the workspace saw the
+    // browser come back would be lost. Subscribed here rather than when polling starts, so that
+    // the domain is settled before the enforcement's own pass on the activation: its controller
+    // subscribes later, as it needs this watcher to exist.
+    m_activations = m_workspace.subscribeToActivations([this] {
+        if (isPolling())
+            poll();
+    });
 }
 
 WebsiteWatcher& WebsiteWatcher::shared()

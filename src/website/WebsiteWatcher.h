@@ -13,9 +13,9 @@
 namespace korvalen {
 
 // Knows which website the user is looking at: while website rules exist, asks the frontmost
-// supported browser for its active tab every poll interval, and at once when a browser tells of a
-// tab change; keeps the tab's host as currentDomain() and posts domainDidChangeNotification
-// whenever it changes.
+// supported browser for its active tab every poll interval, and at once when an application comes
+// to the front or a browser tells of a tab change; keeps the tab's host as currentDomain() and
+// posts domainDidChangeNotification whenever it changes.
 class WebsiteWatcher {
 public:
     static inline const QString domainDidChangeNotification =
@@ -55,6 +55,7 @@ private:
     // latest question and only while the watcher exists: the shared pointer dies with it.
     std::shared_ptr<quint64> m_latestQuestion = std::make_shared<quint64>(0);
     Subscription m_tabChanges;
+    Subscription m_activations;
 };
 
 } // namespace korvalen

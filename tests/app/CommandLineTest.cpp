@@ -45,8 +45,9 @@ TEST(CommandLine, RequestsAndTheirMistakes)
         const std::string context = arguments.join(u' ').toStdString();
         EXPECT_EQ(commandLine.request, request) << context;
         EXPECT_EQ(commandLine.exitCode, exitCode) << context;
-        if (request == Request::answered)
+        if (request == Request::answered) {
             EXPECT_FALSE(commandLine.output.isEmpty()) << context;
+        }
     }
     EXPECT_TRUE(parse({u"--help"_s}).output.contains(u"--autostart <on|off>"_s));
     EXPECT_TRUE(parse({u"--frobnicate"_s}).output.startsWith(u"Unknown option 'frobnicate'"_s));

@@ -342,29 +342,29 @@ TEST_F(EnforcementTest, PollingFollowsTheWebsiteRulesTheStoreHoldsWhenASubscribe
         << "never polling while the store holds no website rule";
 }
 
-TEST_F(EnforcementTest, LeavingAndEnteringTheBrowserFollowTheWatchersTicks)
+TEST_F(EnforcementTest, LeavingAndEnteringTheBrowserDecideTheSourceAtTheActivation)
 {
     store.upsert(WebsiteRule{QStringLiteral("github.com"), ru, {}});
     store.upsert(AppRule{terminal, {}, de, {}});
     controller.start();
+    browsers.setTabURL(QStringLiteral("Google Chrome"), QStringLiteral("https://github.com/"));
     workspace.activate(chrome);
-    showSite(QStringLiteral("https://github.com/"));
+    settle();
     EXPECT_EQ(current(), ru);
 
     takeLog();
     workspace.activate(terminal);
     settle();
-    EXPECT_EQ(current(), ru) << "until the next tick the old domain still decides";
-    watcher.poll();
-    settle();
-    EXPECT_EQ(current(), de);
-    EXPECT_TRUE(takeLog().contains("website domain changed: nil"));
+    EXPECT_EQ(takeLog().mid(0, 4),
+              (QStringList{"website domain changed: nil",
+                           "enforce(appActivated): front=org.gnome.Terminal current=xkb:ru "
+                           "desired=xkb:de(nodeadkeys)",
+                           "  -> select(xkb:de(nodeadkeys)) returned true",
+                           "app activated: org.gnome.Terminal"}))
+        << "the site's source is never chosen for the terminal";
 
     workspace.activate(chrome);
     settle();
-    EXPECT_EQ(current(), de) << "the browser has no rule of its own; the site waits for the tick";
-    watcher.poll();
-    settle();
     EXPECT_EQ(current(), ru);
-    EXPECT_TRUE(takeLog().contains("website domain changed: github.com"));
+    EXPECT_EQ(inputSources.selectRequests().size(), 3) << "the site's, the terminal's, the site's";
 }

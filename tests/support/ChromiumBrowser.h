@@ -1,15 +1,28 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
 namespace korvalen::testing {
 
-// Debian's Chromium, headless, with a fresh profile and remote debugging on a port of its
-// choosing, showing one page. Killed when destroyed.
+// Debian's Chromium with a fresh profile and remote debugging on a port of its choosing, headless
+// unless given a display. Killed when destroyed.
 class ChromiumBrowser {
 public:
+    struct Options {
+        // The X display to show windows on; headless when empty.
+        QByteArray display;
+        QStringList arguments;
+        // Written into the profile before the browser starts: relative path → contents.
+        QMap<QString, QByteArray> profileFiles;
+        QProcessEnvironment environment;
+    };
+
+    // Headless, showing one page.
     explicit ChromiumBrowser(const QString& url);
+    // Opens each page in a tab of its own, the first one in front.
+    ChromiumBrowser(const QStringList& urls, const Options& options);
     ~ChromiumBrowser();
     ChromiumBrowser(const ChromiumBrowser&) = delete;
     ChromiumBrowser& operator=(const ChromiumBrowser&) = delete;

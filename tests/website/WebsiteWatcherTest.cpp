@@ -29,8 +29,8 @@ protected:
 
     void showInChrome(const char* url)
     {
-        workspace.activate(chrome);
         browsers.setTabURL(chromeName, QString::fromUtf8(url));
+        workspace.activate(chrome);
     }
 };
 
@@ -91,20 +91,28 @@ TEST_F(WebsiteWatcherTest, AnnouncesOnlyRealChangesWithTheValueAlreadyStored)
                                                               QStringLiteral("example.com")}));
 }
 
-TEST_F(WebsiteWatcherTest, LeavingTheBrowserClearsTheDomainAtTheNextPollOnce)
+TEST_F(WebsiteWatcherTest, AnActivationAsksAtOnceWhilePolling)
 {
-    watcher.updatePollingState(true);
     showInChrome("https://github.com/");
-    watcher.poll();
     workspace.activate(terminal);
-    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("github.com")) << "kept until the next poll";
-    watcher.poll();
+    EXPECT_EQ(browsers.requestCount(), 0) << "no website rules, no questions";
+
+    watcher.updatePollingState(true);
+    workspace.activate(chrome);
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("github.com"));
+    workspace.activate(terminal);
+    EXPECT_EQ(watcher.currentDomain(), std::nullopt) << "leaving the browser clears it at once";
     watcher.poll();
     workspace.activate(std::nullopt);
-    watcher.poll();
     EXPECT_EQ(announced,
               (std::vector<std::optional<QString>>{QStringLiteral("github.com"), std::nullopt}));
     EXPECT_EQ(browsers.requestCount(), 1) << "other applications are not asked";
+
+    // The browser tells of its tab before the workspace has seen it come to the front.
+    browsers.setTabURL(chromeName, QStringLiteral("https://gitlab.com/"));
+    browsers.announceTabChange();
+    workspace.activate(chrome);
+    EXPECT_EQ(watcher.currentDomain(), QStringLiteral("gitlab.com"));
 }
 
 TEST_F(WebsiteWatcherTest, FailedQueriesCountAsNoDomain)
@@ -155,9 +163,8 @@ TEST_F(WebsiteWatcherTest, AnAnswerCountsOnlyWhileItsBrowserIsStillInFront)
 {
     watcher.updatePollingState(true);
     for (const QString& nowInFront : {terminal, chromium}) {
-        showInChrome("https://github.com/");
         browsers.holdAnswers();
-        watcher.poll();
+        showInChrome("https://github.com/");
         workspace.activate(nowInFront);
         browsers.releaseAnswers();
         EXPECT_EQ(watcher.currentDomain(), std::nullopt) << nowInFront.toStdString();
