@@ -26,10 +26,11 @@ DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdo
 # build the .deb (dpkg-dev and file compute its dependencies). The input method backends are
 # tested against the real daemons (ibus, fcitx5), each on a private session bus. The browser
 # extension is tested in Chromium and in Firefox ESR, into whose profile the test sideloads it as
-# a package it makes with zip.
+# a package it makes with zip. The sway backends are tested against a headless sway with foot and
+# Xwayland's xterm as windows, and a virtual keyboard the tests build (libwayland-bin, -dev).
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
                firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
-               ibus fcitx5 "${DEMO_PACKAGES[@]}")
+               ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

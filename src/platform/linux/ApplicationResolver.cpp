@@ -1,6 +1,7 @@
 #include "platform/linux/ApplicationResolver.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace korvalen {
@@ -200,6 +201,21 @@ std::optional<QString> ApplicationResolver::pathForApplication(const QString& ap
     if (const DesktopEntry* entry = index().entryForApplicationID(applicationID))
         return entry->path();
     return std::nullopt;
+}
+
+std::optional<QString> ApplicationResolver::iconNameOfEntryAt(const QString& entryPath)
+{
+    // Only a regular file: opening a named pipe or a device would block or never end.
+    const QFileInfo file(entryPath);
+    if (!file.isFile())
+        return std::nullopt;
+    const auto entry = DesktopEntry::read(entryPath, file.fileName());
+    if (!entry)
+        return std::nullopt;
+    auto name = entry->localizedValue(QStringLiteral("Icon"), DesktopEntry::messagesLocale());
+    if (name && name->isEmpty())
+        return std::nullopt;
+    return name;
 }
 
 } // namespace korvalen

@@ -44,6 +44,10 @@ public:
     // The desktop entry path of an application identifier, or none.
     std::optional<QString> pathForApplication(const QString& applicationID) const;
 
+    // The Icon of the desktop entry at the path, for the user's locale; none when the entry
+    // names none or cannot be read.
+    static std::optional<QString> iconNameOfEntryAt(const QString& entryPath);
+
 private:
     const DesktopEntryIndex& index() const;
     const DesktopEntry* entryForWMClass(const WindowApplicationHints& hints) const;

@@ -1,6 +1,5 @@
 #include "platform/linux/X11Workspace.h"
 
-#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -126,17 +125,7 @@ std::optional<QString> X11Workspace::pathForApplication(const QString& bundleID)
 
 std::optional<QString> X11Workspace::iconNameForApplicationAt(const QString& bundlePath) const
 {
-    // Only a regular file: opening a named pipe or a device would block or never end.
-    const QFileInfo file(bundlePath);
-    if (!file.isFile())
-        return std::nullopt;
-    const auto entry = DesktopEntry::read(bundlePath, file.fileName());
-    if (!entry)
-        return std::nullopt;
-    auto name = entry->localizedValue(QStringLiteral("Icon"), DesktopEntry::messagesLocale());
-    if (name && name->isEmpty())
-        return std::nullopt;
-    return name;
+    return ApplicationResolver::iconNameOfEntryAt(bundlePath);
 }
 
 bool X11Workspace::concernFrontmostApplication(const std::vector<XEvent>& events) const
