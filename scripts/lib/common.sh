@@ -1,8 +1,11 @@
 # Shared by the scripts in this folder; sourced, never run.
 
 # Debian packages needed to build Korvalen.
-# GIO (libglib2.0-dev) reads the IBus engine list from GSettings.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev libglib2.0-dev)
+# GIO (libglib2.0-dev) reads the IBus engine list from GSettings; the windows of wlroots
+# compositors come over a Wayland connection of Korvalen's own, its protocol code generated with
+# wayland-scanner (libwayland-bin) and linked with libwayland-client (libwayland-dev).
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev liburiparser-dev libx11-dev libglib2.0-dev
+                libwayland-dev libwayland-bin)
 
 # What running it needs on top of the build: fonts with the letters of all eighteen interface
 # languages, since a machine without them shows boxes in place of Chinese, Japanese, Korean,
@@ -30,7 +33,8 @@ DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdo
 # Xwayland's xterm as windows, and a virtual keyboard the tests build (libwayland-bin, -dev).
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
                firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
-               ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev "${DEMO_PACKAGES[@]}")
+               ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev
+               kwin-wayland weston "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

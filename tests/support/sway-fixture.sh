@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # sway-fixture.sh start|stop <folder> [virtual-keyboard-program]
-# start: runs a headless sway in <folder> and links its IPC socket to <folder>/swaysock (the
-#        same path after each start, so a client sees the compositor come back there) once it
-#        answers; the virtual keyboard program, when given, runs in the session so that sway has
+# start: runs a headless sway in <folder> and links its IPC socket to <folder>/swaysock and its
+#        Wayland socket to <folder>/wayland (the same paths after each start, so a client sees
+#        the compositor come back there) once it answers; the virtual keyboard program, when given, runs in the session so that sway has
 #        a keyboard whose layouts can be listed and switched.
 # stop:  ends that sway and waits until it is gone.
 #
@@ -21,7 +21,7 @@ start() {
     id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
     # The user has to reach its files below a folder that may be root's own.
     chmod 755 "$folder"
-    rm -rf "$folder/runtime" "$folder/swaysock"
+    rm -rf "$folder/runtime" "$folder/swaysock" "$folder/wayland"
     install -d -m 700 -o "$user" "$folder/runtime"
     local keyboard=""
     if [ -n "${3:-}" ]; then
@@ -47,6 +47,7 @@ EOF
         socket=$(ls "$folder"/runtime/sway-ipc.*.sock 2>/dev/null | head -n 1 || true)
         if [ -n "$socket" ] && swaymsg -s "$socket" -t get_version >/dev/null 2>&1; then
             ln -sfn "$socket" "$folder/swaysock"
+            ln -sfn "$(ls "$folder"/runtime/wayland-? | head -n 1)" "$folder/wayland"
             # sway-ipc.<uid>.<pid>.sock: runuser and the session bus stay behind when only the
             # group is signalled, so sway itself is ended by its own process id.
             basename "$socket" | cut -d. -f3 >"$folder/sway-pid"
@@ -65,7 +66,7 @@ stop() {
     local pid sway
     pid=$(cat "$folder/pid")
     sway=$(cat "$folder/sway-pid" 2>/dev/null || true)
-    rm -f "$folder/pid" "$folder/sway-pid" "$folder/swaysock"
+    rm -f "$folder/pid" "$folder/sway-pid" "$folder/swaysock" "$folder/wayland"
     # Its clients (each in a session of its own) and Xwayland end with the compositor; the
     # process ids may have been reused since a reboot: end only a sway.
     if [ -n "$sway" ] && [ "$(cat "/proc/$sway/comm" 2>/dev/null)" = "sway" ]; then

@@ -3,22 +3,19 @@
 #include "platform/linux/AutomaticTextInputSources.h"
 #include "platform/linux/Fcitx5TextInputSources.h"
 #include "platform/linux/IbusTextInputSources.h"
-#include "platform/linux/XkbTextInputSources.h"
 
 namespace korvalen {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-const QString layoutsName = u"XKB"_s;
-} // namespace
-
-InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults)
+InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults,
+                                                  std::unique_ptr<TextInputSources> layouts,
+                                                  const QString& layoutsName)
 {
     const QString named = defaults.stringForKey(settingKey).value_or(QString());
     const QString namedNote = u" (set by "_s + settingKey + u')';
     if (named == xkb)
-        return {std::make_unique<XkbTextInputSources>(), layoutsName + namedNote};
+        return {std::move(layouts), layoutsName + namedNote};
     if (named == ibus)
         return {std::make_unique<IbusTextInputSources>(), u"IBus"_s + namedNote};
     if (named == fcitx5)
@@ -27,8 +24,8 @@ InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults)
     std::vector<std::unique_ptr<InputMethodFramework>> frameworks;
     frameworks.push_back(std::make_unique<Fcitx5TextInputSources>());
     frameworks.push_back(std::make_unique<IbusTextInputSources>());
-    auto automatic = std::make_unique<AutomaticTextInputSources>(
-        std::move(frameworks), std::make_unique<XkbTextInputSources>(), layoutsName);
+    auto automatic = std::make_unique<AutomaticTextInputSources>(std::move(frameworks),
+                                                                 std::move(layouts), layoutsName);
     QString description = automatic->backendInUseName() + u" (chosen automatically"_s;
     if (!named.isEmpty())
         description +=

@@ -10,8 +10,8 @@
 namespace korvalen {
 
 // Which backend gives the input sources: the one the user named in the setting, else the first
-// input method framework that runs (fcitx5, then IBus), else the keyboard layouts, chosen afresh
-// at every call (see AutomaticTextInputSources).
+// input method framework that runs (fcitx5, then IBus), else the keyboard layouts of the session,
+// chosen afresh at every call (see AutomaticTextInputSources).
 class InputBackendChoice {
 public:
     static inline const QString settingKey = QStringLiteral("Korvalen.inputBackend");
@@ -27,7 +27,10 @@ public:
         QString description;
     };
 
-    static Made make(const UserDefaults& defaults);
+    // `layouts` are the session's keyboard layouts, which "xkb" names whatever switches them,
+    // described by `layoutsName`.
+    static Made make(const UserDefaults& defaults, std::unique_ptr<TextInputSources> layouts,
+                     const QString& layoutsName);
 };
 
 } // namespace korvalen

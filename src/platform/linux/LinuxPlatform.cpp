@@ -2,10 +2,9 @@
 #include "platform/QSettingsUserDefaults.h"
 #include "platform/linux/DesktopEntryApplicationBundles.h"
 #include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/ExtensionFirstBrowserScripting.h"
-#include "platform/linux/InputBackendChoice.h"
 #include "platform/linux/NativeMessagingHostManifests.h"
-#include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
 
 #include <QCoreApplication>
@@ -21,11 +20,11 @@ std::unique_ptr<Platform> makeNativePlatform()
     auto platform = std::make_unique<Platform>();
     platform->userDefaults =
         QSettingsUserDefaults::inIniFile(configHome + QStringLiteral("/Korvalen/Korvalen.conf"));
-    platform->workspace = std::make_unique<X11Workspace>();
-    InputBackendChoice::Made inputSources = InputBackendChoice::make(*platform->userDefaults);
-    platform->textInputSources = std::move(inputSources.sources);
-    platform->backendsDescription =
-        QStringLiteral("input sources from ") + inputSources.description;
+    DesktopSession::Backends session = DesktopSession::makeBackends(
+        DesktopSession::kindOf(DesktopSession::Environment::current()), *platform->userDefaults);
+    platform->workspace = std::move(session.workspace);
+    platform->textInputSources = std::move(session.textInputSources);
+    platform->backendsDescription = session.description;
     platform->browserScripting = ExtensionFirstBrowserScripting::forCurrentUser();
     platform->applicationBundles =
         std::make_unique<DesktopEntryApplicationBundles>(DesktopEntryIndex::applicationFolders());

@@ -1,5 +1,6 @@
 #include "platform/linux/SwayTextInputSources.h"
 #include "platform/linux/SwayWorkspace.h"
+#include "platform/linux/WlrForeignToplevelWorkspace.h"
 
 #include "SwaySession.h"
 #include "TemporaryApplicationFolders.h"
@@ -39,11 +40,17 @@ protected:
                                  "StartupWMClass=XTerm\n");
     }
 
-    std::unique_ptr<SwayWorkspace> makeWorkspace() const
+    // Sway's own, over its IPC, or any wlroots compositor's, over the toplevel list.
+    template <typename SessionWorkspace>
+    std::unique_ptr<Workspace> makeWorkspace() const
     {
-        return std::make_unique<SwayWorkspace>(
-            session.socketPath(),
-            ApplicationResolver({folders.path(u"applications"_s)}, QString(), u"/nonexistent"_s));
+        ApplicationResolver resolver({folders.path(u"applications"_s)}, QString(),
+                                     u"/nonexistent"_s);
+        if constexpr (std::is_same_v<SessionWorkspace, SwayWorkspace>)
+            return std::make_unique<SwayWorkspace>(session.socketPath(), std::move(resolver));
+        else
+            return std::make_unique<SessionWorkspace>(session.waylandDisplay(),
+                                                      std::move(resolver));
     }
 
     // A native window of its own app_id, or an Xwayland xterm; each lives as long as the session.
@@ -58,45 +65,63 @@ protected:
                         QStringLiteral(KORVALEN_VIRTUAL_KEYBOARD)};
 };
 
-TEST_F(SwayBackendsTest, FrontmostFollowsFocusOfNativeAndXwaylandWindows)
+template <typename SessionWorkspace>
+class WorkspaceOnSwayTest : public SwayBackendsTest {
+};
+using SessionWorkspaces = ::testing::Types<SwayWorkspace, WlrForeignToplevelWorkspace>;
+TYPED_TEST_SUITE(WorkspaceOnSwayTest, SessionWorkspaces);
+
+TYPED_TEST(WorkspaceOnSwayTest, FrontmostFollowsFocusOpeningAndClosingOfWindows)
 {
-    const auto workspace = makeWorkspace();
+    const auto& folders = this->folders;
+    const auto workspace = this->template makeWorkspace<TypeParam>();
     QList<std::optional<QString>> activations;
     const Subscription subscription = workspace->subscribeToActivations(
         [&] { activations.append(workspace->frontmostBundleID()); });
     EXPECT_EQ(workspace->frontmostApplication(), std::nullopt);
 
-    ASSERT_TRUE(openFoot(u"korvalen.alpha"_s));
+    ASSERT_TRUE(this->openFoot(u"korvalen.alpha"_s));
     ASSERT_TRUE(waitUntil([&] { return activations.size() == 1; }));
     const RunningApplication alpha{u"korvalen.alpha"_s, u"Alpha"_s,
                                    folders.path(u"applications/korvalen.alpha.desktop"_s)};
     EXPECT_EQ(workspace->frontmostApplication(), alpha);
 
-    ASSERT_TRUE(openXterm());
+    ASSERT_TRUE(this->openXterm());
     ASSERT_TRUE(waitUntil([&] { return activations.size() == 2; }));
     const RunningApplication xterm{u"korvalen-xterm"_s, u"Terminal X"_s,
                                    folders.path(u"applications/korvalen-xterm.desktop"_s)};
     EXPECT_EQ(workspace->frontmostApplication(), xterm);
 
     // Without a desktop entry, the app_id names the application.
-    ASSERT_TRUE(openFoot(u"korvalen.bare"_s));
+    ASSERT_TRUE(this->openFoot(u"korvalen.bare"_s));
     ASSERT_TRUE(waitUntil([&] { return activations.size() == 3; }));
     const RunningApplication bare{u"korvalen.bare"_s, u"korvalen.bare"_s, QString()};
     EXPECT_EQ(workspace->frontmostApplication(), bare);
 
-    ASSERT_TRUE(session.command(u"[app_id=korvalen.alpha] focus"_s));
+    ASSERT_TRUE(this->session.command(u"[app_id=korvalen.alpha] focus"_s));
     ASSERT_TRUE(waitUntil([&] { return activations.size() == 4; }));
     EXPECT_EQ(activations,
               (QList<std::optional<QString>>{u"korvalen.alpha"_s, u"korvalen-xterm"_s,
                                              u"korvalen.bare"_s, u"korvalen.alpha"_s}));
     EXPECT_EQ(workspace->runningApplications(), (QList<RunningApplication>{alpha, xterm, bare}));
+
+    // A window behind closes: nothing comes to the front.
+    ASSERT_TRUE(this->session.command(u"[app_id=korvalen.bare] kill"_s));
+    ASSERT_TRUE(waitUntil([&] { return workspace->runningApplications().size() == 2; }));
+    EXPECT_EQ(workspace->runningApplications(), (QList<RunningApplication>{alpha, xterm}));
+    // The one in front closes: the one left comes to the front, with nothing in between.
+    ASSERT_TRUE(this->session.command(u"[app_id=korvalen.alpha] kill"_s));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == u"korvalen-xterm"_s; }));
+    EXPECT_EQ(activations.size(), 5);
+    EXPECT_EQ(workspace->runningApplications(), (QList<RunningApplication>{xterm}));
 }
 
-TEST_F(SwayBackendsTest, CompositorGoingAwayAndComingBack)
+TYPED_TEST(WorkspaceOnSwayTest, CompositorGoingAwayAndComingBack)
 {
-    const auto workspace = makeWorkspace();
+    auto& session = this->session;
+    const auto workspace = this->template makeWorkspace<TypeParam>();
     SwayTextInputSources sources(session.socketPath());
-    ASSERT_TRUE(openFoot(u"korvalen.alpha"_s));
+    ASSERT_TRUE(this->openFoot(u"korvalen.alpha"_s));
     ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == u"korvalen.alpha"_s; }));
 
     ASSERT_TRUE(session.stop());
@@ -105,7 +130,7 @@ TEST_F(SwayBackendsTest, CompositorGoingAwayAndComingBack)
     EXPECT_TRUE(sources.enabledSources().isEmpty());
 
     ASSERT_TRUE(session.start());
-    ASSERT_TRUE(openFoot(u"korvalen.alpha"_s));
+    ASSERT_TRUE(this->openFoot(u"korvalen.alpha"_s));
     EXPECT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == u"korvalen.alpha"_s; }));
     EXPECT_TRUE(waitUntil([&] { return sources.enabledSources().size() == 2; }));
 }

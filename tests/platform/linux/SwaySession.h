@@ -7,7 +7,7 @@ namespace korvalen::testing {
 
 // A headless sway of the test's own, run with tests/support/sway-fixture.sh (as an unprivileged
 // user: compositors refuse root), with a virtual keyboard whose layouts are English (US) and
-// German (no dead keys). Its socket stays at one path across restarts. Stopped when destroyed.
+// German (no dead keys). Its sockets stay at one path each across restarts. Stopped when destroyed.
 class SwaySession {
 public:
     SwaySession(QString fixtureScript, QString virtualKeyboard)
@@ -21,6 +21,8 @@ public:
     SwaySession& operator=(const SwaySession&) = delete;
 
     QString socketPath() const { return m_folder.filePath(QStringLiteral("swaysock")); }
+    // For WAYLAND_DISPLAY, which takes an absolute path as well as a name.
+    QString waylandDisplay() const { return m_folder.filePath(QStringLiteral("wayland")); }
 
     bool start() { return run({QStringLiteral("start"), m_folder.path(), m_virtualKeyboard}); }
     bool stop() { return run({QStringLiteral("stop"), m_folder.path()}); }

@@ -1,0 +1,81 @@
+#include "platform/linux/DesktopSession.h"
+
+#include "platform/linux/InputBackendChoice.h"
+#include "platform/linux/KdeKeyboardLayouts.h"
+#include "platform/linux/KwinScriptWorkspace.h"
+#include "platform/linux/NoTextInputSources.h"
+#include "platform/linux/SwayTextInputSources.h"
+#include "platform/linux/SwayWorkspace.h"
+#include "platform/linux/WlrForeignToplevelWorkspace.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XkbTextInputSources.h"
+
+namespace korvalen {
+
+using namespace Qt::Literals::StringLiterals;
+
+DesktopSession::Environment DesktopSession::Environment::current()
+{
+    return {qEnvironmentVariable("WAYLAND_DISPLAY"), qEnvironmentVariable("XDG_SESSION_TYPE"),
+            qEnvironmentVariable("SWAYSOCK"), qEnvironmentVariable("XDG_CURRENT_DESKTOP")};
+}
+
+DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
+{
+    // A Wayland session started from a terminal of an X11 one keeps XDG_SESSION_TYPE=x11, and
+    // one whose session manager sets no type has a display all the same.
+    const bool wayland = !environment.waylandDisplay.isEmpty() ||
+                         environment.sessionType.compare(u"wayland"_s, Qt::CaseInsensitive) == 0;
+    if (!wayland)
+        return Kind::x11;
+    if (!environment.swaySocket.isEmpty())
+        return Kind::sway;
+    const QStringList desktops = environment.currentDesktop.split(u':', Qt::SkipEmptyParts);
+    if (desktops.contains(u"KDE"_s, Qt::CaseInsensitive))
+        return Kind::kde;
+    return Kind::otherWayland;
+}
+
+DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefaults& defaults)
+{
+    Backends backends;
+    QString windows;
+    std::unique_ptr<TextInputSources> layouts;
+    QString layoutsName;
+    QString layoutsNote;
+    switch (kind) {
+    case Kind::x11:
+        backends.workspace = std::make_unique<X11Workspace>();
+        windows = u"X11"_s;
+        layouts = std::make_unique<XkbTextInputSources>();
+        layoutsName = u"XKB"_s;
+        break;
+    case Kind::sway:
+        backends.workspace = std::make_unique<SwayWorkspace>();
+        windows = u"sway"_s;
+        layouts = std::make_unique<SwayTextInputSources>();
+        layoutsName = u"sway"_s;
+        break;
+    case Kind::kde:
+        backends.workspace = std::make_unique<KwinScriptWorkspace>();
+        windows = u"KWin"_s;
+        layouts = std::make_unique<KdeKeyboardLayouts>();
+        layoutsName = u"KDE keyboard layouts"_s;
+        break;
+    case Kind::otherWayland:
+        backends.workspace = std::make_unique<WlrForeignToplevelWorkspace>();
+        windows = u"the compositor's toplevel list (wlr-foreign-toplevel-management)"_s;
+        layouts = std::make_unique<NoTextInputSources>();
+        layoutsName = u"none"_s;
+        layoutsNote = u"; layouts: none (the compositor offers no way to switch them)"_s;
+        break;
+    }
+    InputBackendChoice::Made inputSources =
+        InputBackendChoice::make(defaults, std::move(layouts), layoutsName);
+    backends.textInputSources = std::move(inputSources.sources);
+    backends.description = u"windows from "_s + windows + u", input sources from "_s +
+                           inputSources.description + layoutsNote;
+    return backends;
+}
+
+} // namespace korvalen

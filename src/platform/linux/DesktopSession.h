@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/TextInputSources.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace korvalen {
+
+// Which kind of desktop session Korvalen runs in, told by the environment the session manager
+// gives it, and the backends that follow windows and switch layouts there.
+class DesktopSession {
+public:
+    enum class Kind {
+        x11,
+        sway,
+        // KWin's Wayland session.
+        kde,
+        // Any other Wayland compositor; the wlroots ones tell their windows to taskbars.
+        otherWayland,
+    };
+
+    struct Environment {
+        QString waylandDisplay; // WAYLAND_DISPLAY
+        QString sessionType;    // XDG_SESSION_TYPE
+        QString swaySocket;     // SWAYSOCK
+        QString currentDesktop; // XDG_CURRENT_DESKTOP, names separated by colons
+
+        static Environment current();
+    };
+
+    struct Backends {
+        std::unique_ptr<Workspace> workspace;
+        std::unique_ptr<TextInputSources> textInputSources;
+        // For the start line: where windows and input sources come from.
+        QString description;
+    };
+
+    static Kind kindOf(const Environment& environment);
+
+    // Input sources as the user's setting asks (see InputBackendChoice), with the session's
+    // layouts underneath.
+    static Backends makeBackends(Kind kind, const UserDefaults& defaults);
+};
+
+} // namespace korvalen

@@ -1,0 +1,36 @@
+#include "platform/linux/DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
+using Kind = DesktopSession::Kind;
+
+namespace {
+
+DesktopSession::Kind kindOf(const QString& waylandDisplay, const QString& sessionType,
+                            const QString& swaySocket = {}, const QString& currentDesktop = {})
+{
+    return DesktopSession::kindOf({waylandDisplay, sessionType, swaySocket, currentDesktop});
+}
+
+TEST(DesktopSessionTest, WaylandFromTheDisplayOrTheSessionType)
+{
+    EXPECT_EQ(kindOf({}, {}), Kind::x11);
+    EXPECT_EQ(kindOf({}, u"x11"_s, u"/run/user/1000/sway-ipc.sock"_s, u"KDE"_s), Kind::x11);
+    EXPECT_EQ(kindOf(u"wayland-1"_s, {}), Kind::otherWayland);
+    // A nested compositor started from an X11 session's terminal.
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"x11"_s), Kind::otherWayland);
+    EXPECT_EQ(kindOf({}, u"wayland"_s), Kind::otherWayland);
+}
+
+TEST(DesktopSessionTest, CompositorFromItsSocketOrTheDesktopNames)
+{
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, u"/run/user/1000/sway-ipc.sock"_s), Kind::sway);
+    EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"KDE"_s), Kind::kde);
+    EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"ubuntu:kde"_s), Kind::kde);
+    EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"KDEX"_s), Kind::otherWayland);
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, u"Hyprland"_s), Kind::otherWayland);
+}
+
+} // namespace
