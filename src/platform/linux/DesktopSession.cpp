@@ -36,6 +36,31 @@ DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
     return Kind::otherWayland;
 }
 
+QString DesktopSession::layoutMemoryNote(KdeKeyboardLayouts::LayoutMemory memory)
+{
+    using Memory = KdeKeyboardLayouts::LayoutMemory;
+    QString remembered;
+    QString mode;
+    switch (memory) {
+    case Memory::none:
+        return {};
+    case Memory::desktop:
+        remembered = u"virtual desktop"_s;
+        mode = u"Desktop"_s;
+        break;
+    case Memory::application:
+        remembered = u"application"_s;
+        mode = u"WinClass"_s;
+        break;
+    case Memory::window:
+        remembered = u"window"_s;
+        mode = u"Window"_s;
+        break;
+    }
+    return u"; KWin remembers a layout per "_s + remembered + u" (kxkbrc SwitchMode="_s + mode +
+           u"), which will fight Korvalen: set it to Global"_s;
+}
+
 DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefaults& defaults)
 {
     Backends backends;
@@ -43,6 +68,7 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
     std::unique_ptr<TextInputSources> layouts;
     QString layoutsName;
     QString layoutsNote;
+    const KdeKeyboardLayouts* kdeLayouts = nullptr;
     switch (kind) {
     case Kind::x11:
         backends.workspace = std::make_unique<X11Workspace>();
@@ -56,12 +82,15 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
         layouts = std::make_unique<SwayTextInputSources>();
         layoutsName = u"sway"_s;
         break;
-    case Kind::kde:
+    case Kind::kde: {
         backends.workspace = std::make_unique<KwinScriptWorkspace>();
         windows = u"KWin"_s;
-        layouts = std::make_unique<KdeKeyboardLayouts>();
+        auto kde = std::make_unique<KdeKeyboardLayouts>();
+        kdeLayouts = kde.get();
+        layouts = std::move(kde);
         layoutsName = u"KDE keyboard layouts"_s;
         break;
+    }
     case Kind::otherWayland:
         backends.workspace = std::make_unique<WlrForeignToplevelWorkspace>();
         windows = u"the compositor's toplevel list (wlr-foreign-toplevel-management)"_s;
@@ -73,6 +102,10 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
     InputBackendChoice::Made inputSources =
         InputBackendChoice::make(defaults, std::move(layouts), layoutsName);
     backends.textInputSources = std::move(inputSources.sources);
+    // An input method keeps KWin's layouts where it wants them; only a switch of KWin's layouts
+    // by Korvalen is undone by KWin's own memory.
+    if (kdeLayouts && inputSources.description.startsWith(layoutsName))
+        layoutsNote = layoutMemoryNote(kdeLayouts->kwinLayoutMemory());
     backends.description = u"windows from "_s + windows + u", input sources from "_s +
                            inputSources.description + layoutsNote;
     return backends;

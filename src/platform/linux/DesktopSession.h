@@ -3,6 +3,7 @@
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "platform/linux/KdeKeyboardLayouts.h"
 
 #include <QString>
 
@@ -44,6 +45,10 @@ public:
     // Input sources as the user's setting asks (see InputBackendChoice), with the session's
     // layouts underneath.
     static Backends makeBackends(Kind kind, const UserDefaults& defaults);
+
+    // For the start line when KWin's layouts are in use: what KWin's own memory of layouts will
+    // undo, and how to turn it off; empty when it has none.
+    static QString layoutMemoryNote(KdeKeyboardLayouts::LayoutMemory memory);
 };
 
 } // namespace korvalen

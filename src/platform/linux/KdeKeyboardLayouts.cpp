@@ -55,6 +55,15 @@ KdeKeyboardLayouts::KdeKeyboardLayouts(QDBusConnection bus, QString kxkbrcPath,
         m_bus.connect(keyboardService, layoutsPath, layoutsInterface, QLatin1String(signal),
                       &m_announcement, SLOT(start()));
     }
+    // KWin answers late while it maps a new window, which is when activations come: a pass that
+    // found no layout then has to be run again once KWin is asked again, or the layout of the
+    // window activated stays unset until the next change.
+    m_unansweredAnnouncement.setSingleShot(true);
+    // Precise and a little late: a coarse timer may fire while calls are still being skipped.
+    m_unansweredAnnouncement.setTimerType(Qt::PreciseTimer);
+    m_unansweredAnnouncement.setInterval(BoundedDBusCalls::quietPeriodMs + 100);
+    QObject::connect(&m_unansweredAnnouncement, &QTimer::timeout, &m_announcement,
+                     [this] { m_announcement.start(); });
 }
 
 QString KdeKeyboardLayouts::userKxkbrcPath()
@@ -82,7 +91,11 @@ std::optional<QList<QVariant>> KdeKeyboardLayouts::call(const QString& method,
     QDBusMessage request =
         QDBusMessage::createMethodCall(keyboardService, layoutsPath, layoutsInterface, method);
     request.setArguments(arguments);
-    return m_calls.call(m_bus, request);
+    const bool wasQuiet = m_calls.isQuiet();
+    auto reply = m_calls.call(m_bus, request);
+    if (!wasQuiet && m_calls.isQuiet())
+        m_unansweredAnnouncement.start();
+    return reply;
 }
 
 std::optional<QList<KdeKeyboardLayouts::Layout>> KdeKeyboardLayouts::layouts()

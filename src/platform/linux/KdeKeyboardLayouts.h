@@ -14,7 +14,8 @@ namespace korvalen {
 // tells them: one source per layout, named by its XKB description ("German (no dead keys)"), with
 // the identifier that the XKB group of that layout has on X11, found through the rules' registry.
 // KWin offers the service only while more than one layout is configured. A change is announced
-// when the layout or the list changes, and when the service comes or goes.
+// when the layout or the list changes, when the service comes or goes, and once KWin may be asked
+// again after a call that it left unanswered.
 class KdeKeyboardLayouts final : public TextInputSources {
 public:
     // Statuses of select() other than selectAccepted.
@@ -75,6 +76,8 @@ private:
     // Announcements leave the event loop's current turn, as the port promises; the D-Bus signals
     // start it directly.
     QTimer m_announcement;
+    // Started when a call runs out; announces a change once KWin may be asked again.
+    QTimer m_unansweredAnnouncement;
     QDBusServiceWatcher m_serviceWatcher;
 };
 

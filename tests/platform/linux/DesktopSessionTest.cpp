@@ -33,4 +33,17 @@ TEST(DesktopSessionTest, CompositorFromItsSocketOrTheDesktopNames)
     EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, u"Hyprland"_s), Kind::otherWayland);
 }
 
+TEST(DesktopSessionTest, StartLineWarnsOfKwinsOwnLayoutMemory)
+{
+    using Memory = KdeKeyboardLayouts::LayoutMemory;
+    EXPECT_EQ(DesktopSession::layoutMemoryNote(Memory::none), QString());
+    EXPECT_EQ(DesktopSession::layoutMemoryNote(Memory::window),
+              u"; KWin remembers a layout per window (kxkbrc SwitchMode=Window), which will fight "
+              "Korvalen: set it to Global"_s);
+    EXPECT_TRUE(DesktopSession::layoutMemoryNote(Memory::application)
+                    .contains(u"per application (kxkbrc SwitchMode=WinClass)"_s));
+    EXPECT_TRUE(DesktopSession::layoutMemoryNote(Memory::desktop)
+                    .contains(u"per virtual desktop (kxkbrc SwitchMode=Desktop)"_s));
+}
+
 } // namespace
