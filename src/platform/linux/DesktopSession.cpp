@@ -1,5 +1,6 @@
 #include "platform/linux/DesktopSession.h"
 
+#include "platform/linux/HyprlandKeyboardLayouts.h"
 #include "platform/linux/InputBackendChoice.h"
 #include "platform/linux/KdeKeyboardLayouts.h"
 #include "platform/linux/KwinScriptWorkspace.h"
@@ -17,7 +18,8 @@ using namespace Qt::Literals::StringLiterals;
 DesktopSession::Environment DesktopSession::Environment::current()
 {
     return {qEnvironmentVariable("WAYLAND_DISPLAY"), qEnvironmentVariable("XDG_SESSION_TYPE"),
-            qEnvironmentVariable("SWAYSOCK"), qEnvironmentVariable("XDG_CURRENT_DESKTOP")};
+            qEnvironmentVariable("SWAYSOCK"), qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+            qEnvironmentVariable("HYPRLAND_INSTANCE_SIGNATURE")};
 }
 
 DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
@@ -28,11 +30,17 @@ DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
                          environment.sessionType.compare(u"wayland"_s, Qt::CaseInsensitive) == 0;
     if (!wayland)
         return Kind::x11;
+    // The desktop's own name counts first: a compositor nested in another inherits the outer
+    // one's socket variables.
+    const QStringList desktops = environment.currentDesktop.split(u':', Qt::SkipEmptyParts);
+    if (desktops.contains(u"Hyprland"_s, Qt::CaseInsensitive))
+        return Kind::hyprland;
     if (!environment.swaySocket.isEmpty())
         return Kind::sway;
-    const QStringList desktops = environment.currentDesktop.split(u':', Qt::SkipEmptyParts);
     if (desktops.contains(u"KDE"_s, Qt::CaseInsensitive))
         return Kind::kde;
+    if (!environment.hyprlandInstanceSignature.isEmpty())
+        return Kind::hyprland;
     return Kind::otherWayland;
 }
 
@@ -91,6 +99,12 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
         layoutsName = u"KDE keyboard layouts"_s;
         break;
     }
+    case Kind::hyprland:
+        backends.workspace = std::make_unique<WlrForeignToplevelWorkspace>();
+        windows = u"the compositor's toplevel list (wlr-foreign-toplevel-management)"_s;
+        layouts = std::make_unique<HyprlandKeyboardLayouts>();
+        layoutsName = u"Hyprland"_s;
+        break;
     case Kind::otherWayland:
         backends.workspace = std::make_unique<WlrForeignToplevelWorkspace>();
         windows = u"the compositor's toplevel list (wlr-foreign-toplevel-management)"_s;

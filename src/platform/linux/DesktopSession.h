@@ -20,15 +20,18 @@ public:
         sway,
         // KWin's Wayland session.
         kde,
+        // Hyprland, a wlroots-family compositor with an IPC of its own for layouts.
+        hyprland,
         // Any other Wayland compositor; the wlroots ones tell their windows to taskbars.
         otherWayland,
     };
 
     struct Environment {
-        QString waylandDisplay; // WAYLAND_DISPLAY
-        QString sessionType;    // XDG_SESSION_TYPE
-        QString swaySocket;     // SWAYSOCK
-        QString currentDesktop; // XDG_CURRENT_DESKTOP, names separated by colons
+        QString waylandDisplay;            // WAYLAND_DISPLAY
+        QString sessionType;               // XDG_SESSION_TYPE
+        QString swaySocket;                // SWAYSOCK
+        QString currentDesktop;            // XDG_CURRENT_DESKTOP, names separated by colons
+        QString hyprlandInstanceSignature; // HYPRLAND_INSTANCE_SIGNATURE
 
         static Environment current();
     };

@@ -27,12 +27,23 @@ XkbLayoutRegistry XkbLayoutRegistry::system()
 
 QString XkbLayoutRegistry::identifierForDescription(const QString& description) const
 {
-    if (!m_read) {
-        m_read = true;
-        for (const QString& file : m_files)
-            read(file);
-    }
+    readOnce();
     return m_identifiers.value(description);
+}
+
+QString XkbLayoutRegistry::descriptionForIdentifier(const QString& identifier) const
+{
+    readOnce();
+    return m_descriptions.value(identifier);
+}
+
+void XkbLayoutRegistry::readOnce() const
+{
+    if (m_read)
+        return;
+    m_read = true;
+    for (const QString& file : m_files)
+        read(file);
 }
 
 void XkbLayoutRegistry::read(const QString& file) const
@@ -79,9 +90,12 @@ void XkbLayoutRegistry::read(const QString& file) const
                 const QString identifier = inVariant
                                                ? QStringLiteral("xkb:%1(%2)").arg(layout, name)
                                                : QStringLiteral("xkb:") + layout;
-                if (!layout.isEmpty() && !name.isEmpty() && !description.isEmpty() &&
-                    !m_identifiers.contains(description))
-                    m_identifiers.insert(description, identifier);
+                if (!layout.isEmpty() && !name.isEmpty() && !description.isEmpty()) {
+                    if (!m_identifiers.contains(description))
+                        m_identifiers.insert(description, identifier);
+                    if (!m_descriptions.contains(identifier))
+                        m_descriptions.insert(identifier, description);
+                }
             }
         }
     }

@@ -9,9 +9,11 @@ using Kind = DesktopSession::Kind;
 namespace {
 
 DesktopSession::Kind kindOf(const QString& waylandDisplay, const QString& sessionType,
-                            const QString& swaySocket = {}, const QString& currentDesktop = {})
+                            const QString& swaySocket = {}, const QString& currentDesktop = {},
+                            const QString& hyprlandSignature = {})
 {
-    return DesktopSession::kindOf({waylandDisplay, sessionType, swaySocket, currentDesktop});
+    return DesktopSession::kindOf(
+        {waylandDisplay, sessionType, swaySocket, currentDesktop, hyprlandSignature});
 }
 
 TEST(DesktopSessionTest, WaylandFromTheDisplayOrTheSessionType)
@@ -30,7 +32,18 @@ TEST(DesktopSessionTest, CompositorFromItsSocketOrTheDesktopNames)
     EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"KDE"_s), Kind::kde);
     EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"ubuntu:kde"_s), Kind::kde);
     EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"KDEX"_s), Kind::otherWayland);
-    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, u"Hyprland"_s), Kind::otherWayland);
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, u"sway"_s), Kind::otherWayland);
+}
+
+TEST(DesktopSessionTest, HyprlandFromItsDesktopNameOrItsInstanceSignature)
+{
+    const QString signature = u"v0.41_1700000000_1234"_s;
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, u"Hyprland"_s), Kind::hyprland);
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, {}, {}, signature), Kind::hyprland);
+    // Started from a terminal of an outer sway, whose socket it inherits.
+    EXPECT_EQ(kindOf(u"wayland-1"_s, u"wayland"_s, u"/run/user/1000/sway-ipc.sock"_s, u"Hyprland"_s,
+                     signature),
+              Kind::hyprland);
 }
 
 TEST(DesktopSessionTest, StartLineWarnsOfKwinsOwnLayoutMemory)
