@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # kwin-fixture.sh start|stop|stop-compositor|exec <folder> [program arguments...]
-# start:           runs a session bus and a headless KWin (Wayland socket "korvalen-kwin") on it,
-#                  with the layouts English (US) and German (no dead keys), and writes the bus's
-#                  address to <folder>/bus once KWin and its keyboard service answer there. A bus
-#                  already running is kept, so that clients see KWin restart on the same bus.
+# start:           runs a session bus and a headless KWin (Wayland socket "korvalen-kwin", and an
+#                  Xwayland) on it, with the layouts English (US) and German (no dead keys), and
+#                  writes the bus's address to <folder>/bus once KWin and its keyboard service
+#                  answer there and Xwayland is up. A bus already running is kept, so that clients
+#                  see KWin restart on the same bus.
 # stop-compositor: ends KWin only; stop: ends KWin and the bus.
-# exec:            starts a Wayland client in the session.
+# exec:            starts a client in the session, Wayland or X11.
 #
 # Compositors refuse to run as root, so KWin, its bus and its clients run as the system user
 # korvalen-test with <folder>/runtime as XDG_RUNTIME_DIR. The bus admits root too, so that tests
 # reach it. The packaged kwin_wayland carries a file capability that some machines refuse to
 # execute; a copy carries none.
+#
+# KWin picks the X display itself, and tells only the programs it starts: one of them writes it
+# down for the clients.
 set -euo pipefail
 action=$1
 folder=$2
@@ -20,7 +24,7 @@ user=korvalen-test
 as_user() {
     setsid runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$folder/home" \
         XDG_RUNTIME_DIR="$folder/runtime" DBUS_SESSION_BUS_ADDRESS="$(cat "$folder/bus")" \
-        WAYLAND_DISPLAY=korvalen-kwin "$@"
+        WAYLAND_DISPLAY=korvalen-kwin DISPLAY="$(cat "$folder/runtime/display" 2>/dev/null)" "$@"
 }
 
 start_bus() {
@@ -59,22 +63,30 @@ start() {
     mkdir -p "$folder"
     [ -s "$folder/bus-pid" ] || start_bus
     install -m 755 /usr/bin/kwin_wayland "$folder/kwin_wayland"
+    rm -f "$folder/runtime/display"
+    cat >"$folder/announce-display" <<'SCRIPT'
+#!/bin/sh
+cd "$XDG_RUNTIME_DIR" && printf '%s\n' "$DISPLAY" >display.new && mv display.new display
+SCRIPT
+    chmod 755 "$folder/announce-display"
     setsid runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$folder/home" \
         XDG_RUNTIME_DIR="$folder/runtime" DBUS_SESSION_BUS_ADDRESS="$(cat "$folder/bus")" \
-        "$folder/kwin_wayland" --virtual --socket korvalen-kwin --no-lockscreen \
+        "$folder/kwin_wayland" --virtual --socket korvalen-kwin --no-lockscreen --xwayland \
+        "$folder/announce-display" \
         </dev/null >>"$folder/kwin.log" 2>&1 &
     echo $! >"$folder/pid"
     local bus
     bus=$(cat "$folder/bus")
     for _ in $(seq 200); do
-        if dbus-send --bus="$bus" --print-reply --dest=org.kde.keyboard /Layouts \
-            org.kde.KeyboardLayouts.getLayout >/dev/null 2>&1; then
+        if [ -s "$folder/runtime/display" ] &&
+            dbus-send --bus="$bus" --print-reply --dest=org.kde.keyboard /Layouts \
+                org.kde.KeyboardLayouts.getLayout >/dev/null 2>&1; then
             echo "KWin ready on $bus"
             return 0
         fi
         sleep 0.1
     done
-    echo "KWin did not start; its last words:" >&2
+    echo "KWin or its Xwayland did not start; KWin's last words:" >&2
     tail -n 30 "$folder/kwin.log" >&2
     return 1
 }

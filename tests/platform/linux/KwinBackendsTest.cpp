@@ -120,6 +120,42 @@ TEST_F(KwinBackendsTest, FrontmostFollowsFocusAndKwinRestarts)
     }));
 }
 
+TEST_F(KwinBackendsTest, FrontmostFollowsFocusToXwaylandWindows)
+{
+    auto workspace = makeWorkspace(u"workspace"_s);
+    ASSERT_TRUE(waitUntil([&] { return workspace->isReporting(); }));
+    ASSERT_TRUE(session.open(u"weston-flower"_s));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == flower; }));
+
+    // No entry names the xterm: its WM_CLASS class does, as on X11, though KWin hands scripts the
+    // class in lower case.
+    ASSERT_TRUE(session.open(u"xterm"_s, {u"-class"_s, u"KorvalenXterm"_s}));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() != flower; }));
+    const auto xterm = workspace->frontmostApplication();
+    ASSERT_TRUE(xterm && xterm->bundleID);
+    EXPECT_EQ(xterm->bundleID->compare(u"KorvalenXterm"_s, Qt::CaseInsensitive), 0);
+    EXPECT_TRUE(xterm->bundlePath.isEmpty());
+
+    ASSERT_TRUE(focus(flower, u"focus-flower"_s));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == flower; }));
+    ASSERT_TRUE(focus(xterm->bundleID->toLower(), u"focus-xterm"_s));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostBundleID() == xterm->bundleID; }));
+}
+
+// Enable once StartupWMClass is matched regardless of case: KWin reports "korvalenxterm".
+TEST_F(KwinBackendsTest, DISABLED_XwaylandWindowsAreResolvedThroughStartupWMClass)
+{
+    // Named after neither part of the xterm's WM_CLASS ("xterm", "KorvalenXterm").
+    folders.writeApplication(u"applications/org.example.Terminal.desktop"_s, "Terminal",
+                             "StartupWMClass=KorvalenXterm\n");
+    auto workspace = makeWorkspace(u"workspace"_s);
+    ASSERT_TRUE(waitUntil([&] { return workspace->isReporting(); }));
+    ASSERT_TRUE(session.open(u"xterm"_s, {u"-class"_s, u"KorvalenXterm"_s}));
+    ASSERT_TRUE(waitUntil([&] { return workspace->frontmostApplication().has_value(); }));
+    EXPECT_EQ(workspace->frontmostApplication(),
+              application(u"org.example.Terminal"_s, u"Terminal"_s));
+}
+
 TEST_F(KwinBackendsTest, LayoutsAreListedSwitchedAndFollowed)
 {
     KdeKeyboardLayouts layouts(session.connect(u"layouts"_s), u"/nonexistent/kxkbrc"_s);

@@ -9,9 +9,9 @@
 namespace korvalen::testing {
 
 // A headless KWin of the test's own on a session bus of its own, run with
-// tests/support/kwin-fixture.sh (as an unprivileged user: compositors refuse root), with the
-// layouts English (US) and German (no dead keys). The bus outlives a restart of KWin. Stopped
-// when destroyed.
+// tests/support/kwin-fixture.sh (as an unprivileged user: compositors refuse root), with
+// Xwayland and the layouts English (US) and German (no dead keys). The bus outlives a restart of
+// KWin. Stopped when destroyed.
 class KwinSession {
 public:
     explicit KwinSession(QString fixtureScript)
@@ -25,19 +25,23 @@ public:
 
     bool start() { return run({QStringLiteral("start"), m_folder.path()}); }
     bool stopCompositor() { return run({QStringLiteral("stop-compositor"), m_folder.path()}); }
-    // Starts a Wayland client of the session.
-    bool open(const QString& program) const
+    // Starts a client of the session, Wayland or X11 (through KWin's Xwayland).
+    bool open(const QString& program, const QStringList& arguments = {}) const
     {
-        return run({QStringLiteral("exec"), m_folder.path(), program});
+        return run(QStringList{QStringLiteral("exec"), m_folder.path(), program} + arguments);
     }
 
-    // A connection of its own to the session's bus, named `name` in this process.
+    // A connection of its own to the session's bus, named `name` in this session. The name in
+    // the process carries the session's folder: Qt hands back a connection already so named,
+    // which would lead to an earlier session's bus.
     QDBusConnection connect(const QString& name) const
     {
+        const QString processWideName = m_folder.path() + u'/' + name;
         QFile address(m_folder.filePath(QStringLiteral("bus")));
         if (!address.open(QIODevice::ReadOnly))
-            return QDBusConnection(name);
-        return QDBusConnection::connectToBus(QString::fromUtf8(address.readAll().trimmed()), name);
+            return QDBusConnection(processWideName);
+        return QDBusConnection::connectToBus(QString::fromUtf8(address.readAll().trimmed()),
+                                             processWideName);
     }
 
     // Loads and runs a KWin script of the given text; false when KWin did not take it.
