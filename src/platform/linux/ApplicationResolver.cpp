@@ -121,6 +121,12 @@ const DesktopEntry* ApplicationResolver::entryForWMClass(const WindowApplication
         if (const DesktopEntry* entry = entries.entryForApplicationID(name))
             return entry;
     }
+    for (const QString& wmClass : {hints.wmClassInstance, hints.wmClassName}) {
+        if (!hints.classCaseLost || wmClass.isEmpty())
+            continue;
+        if (const DesktopEntry* entry = entries.entryForStartupWMClassInAnyCase(wmClass))
+            return entry;
+    }
     return nullptr;
 }
 

@@ -17,6 +17,9 @@ struct WindowApplicationHints {
     QString wmClassInstance;  // WM_CLASS, first part
     QString wmClassName;      // WM_CLASS, second part: the class
     qint64 processID = 0;     // _NET_WM_PID; 0 when unknown
+    // Whether the class arrived in lower case whatever the window set (KWin gives its scripts
+    // the class so), so that StartupWMClass is compared in any case as a last resort.
+    bool classCaseLost = false;
 };
 
 // Tells which application a window belongs to: its identifier, name and desktop entry, the

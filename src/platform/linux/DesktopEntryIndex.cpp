@@ -93,11 +93,15 @@ void DesktopEntryIndex::readFolder(const QString& folder, QSet<QString>& takenID
         m_byApplicationID.insert(entry->applicationID(), index);
         const QString wmClass = entry->value(QStringLiteral("StartupWMClass")).value_or(QString());
         if (!wmClass.isEmpty()) {
-            const auto known = m_byStartupWMClass.constFind(wmClass);
-            if (known == m_byStartupWMClass.constEnd() ||
-                startupWMClassRank(*entry, wmClass) <
-                    startupWMClassRank(m_entries[size_t(*known)], wmClass))
-                m_byStartupWMClass.insert(wmClass, index);
+            const auto keepBetter = [&](QHash<QString, qsizetype>& byClass, const QString& key) {
+                const auto known = byClass.constFind(key);
+                if (known == byClass.constEnd() ||
+                    startupWMClassRank(*entry, wmClass) <
+                        startupWMClassRank(m_entries[size_t(*known)], wmClass))
+                    byClass.insert(key, index);
+            };
+            keepBetter(m_byStartupWMClass, wmClass);
+            keepBetter(m_byFoldedStartupWMClass, wmClass.toCaseFolded());
         }
         for (const QString& program :
              {fileNameOf(entry->value(QStringLiteral("TryExec")).value_or(QString())),
@@ -119,6 +123,12 @@ const DesktopEntry* DesktopEntryIndex::entryForStartupWMClass(const QString& wmC
 {
     const auto found = m_byStartupWMClass.constFind(wmClass);
     return found == m_byStartupWMClass.constEnd() ? nullptr : &m_entries[size_t(*found)];
+}
+
+const DesktopEntry* DesktopEntryIndex::entryForStartupWMClassInAnyCase(const QString& wmClass) const
+{
+    const auto found = m_byFoldedStartupWMClass.constFind(wmClass.toCaseFolded());
+    return found == m_byFoldedStartupWMClass.constEnd() ? nullptr : &m_entries[size_t(*found)];
 }
 
 const DesktopEntry* DesktopEntryIndex::entryForProgram(const QString& fileName) const

@@ -31,6 +31,8 @@ public:
     // one (not NoDisplay) before a hidden one, then the one whose ID is the class in any case,
     // then the first.
     const DesktopEntry* entryForStartupWMClass(const QString& wmClass) const;
+    // The same, with the StartupWMClass in any letter case.
+    const DesktopEntry* entryForStartupWMClassInAnyCase(const QString& wmClass) const;
     // The first entry that starts the program of this file name: the file name in TryExec's path,
     // or in the path Exec starts with. Null if none.
     const DesktopEntry* entryForProgram(const QString& fileName) const;
@@ -45,6 +47,7 @@ private:
     std::vector<DesktopEntry> m_entries;
     QHash<QString, qsizetype> m_byApplicationID;
     QHash<QString, qsizetype> m_byStartupWMClass;
+    QHash<QString, qsizetype> m_byFoldedStartupWMClass;
     QHash<QString, qsizetype> m_byProgram;
     QHash<QString, QDateTime> m_folderTimes; // every folder read, invalid when it did not exist
 };

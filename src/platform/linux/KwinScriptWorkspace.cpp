@@ -33,6 +33,7 @@ WindowApplicationHints hintsOf(const QString& desktopFileName, const QString& re
     hints.wmClassInstance = resourceName;
     hints.wmClassName = resourceClass;
     hints.processID = processID;
+    hints.classCaseLost = true;
     return hints;
 }
 

@@ -140,6 +140,8 @@ TEST_F(DesktopEntryTest, IndexFindsTheBestEntryWithAStartupWMClass)
     ASSERT_TRUE(index.entryForStartupWMClass(u"Only"_s));
     EXPECT_EQ(index.entryForStartupWMClass(u"Only"_s)->applicationID(), u"c"_s);
     EXPECT_FALSE(index.entryForStartupWMClass(u"only"_s));
+    ASSERT_TRUE(index.entryForStartupWMClassInAnyCase(u"only"_s));
+    EXPECT_EQ(index.entryForStartupWMClassInAnyCase(u"only"_s)->applicationID(), u"c"_s);
     EXPECT_FALSE(index.entryForStartupWMClass(QString()));
 
     // Helpers kept out of menus share their application's class: a visible entry wins, then the
