@@ -10,25 +10,6 @@ namespace korvalen {
 
 using namespace Qt::Literals::StringLiterals;
 
-class HyprlandKeyboardLayouts::LayoutSource final : public TextInputSources::Source {
-public:
-    LayoutSource(int index, QString identifier, QString name)
-        : m_index(index)
-        , m_identifier(std::move(identifier))
-        , m_name(std::move(name))
-    {
-    }
-
-    int index() const { return m_index; }
-    const QString& identifier() const { return m_identifier; }
-    const QString& name() const { return m_name; }
-
-private:
-    int m_index;
-    QString m_identifier;
-    QString m_name;
-};
-
 HyprlandKeyboardLayouts::HyprlandKeyboardLayouts(const QString& instanceFolder,
                                                  XkbLayoutRegistry registry)
     : m_requestPath(instanceFolder.isEmpty() ? QString() : instanceFolder + u"/.socket.sock"_s)
@@ -156,6 +137,8 @@ std::optional<HyprlandKeyboardLayouts::Keyboard> HyprlandKeyboardLayouts::keyboa
     const QStringList variants = chosen.value(u"variant"_s).toString().split(u',');
     const QString activeKeymap = chosen.value(u"active_keymap"_s).toString();
     Keyboard keyboard;
+    QStringList identifiers;
+    QStringList names;
     for (qsizetype index = 0; index < layouts.size(); ++index) {
         const QString layout = layouts.at(index).trimmed();
         const QString variant = variants.value(index).trimmed();
@@ -164,101 +147,42 @@ std::optional<HyprlandKeyboardLayouts::Keyboard> HyprlandKeyboardLayouts::keyboa
         QString name = m_registry.descriptionForIdentifier(identifier);
         if (name.isEmpty())
             name = identifier.mid(4);
-        keyboard.identifiers.append(identifier);
-        keyboard.names.append(name);
+        identifiers.append(identifier);
+        names.append(name);
+        keyboard.layouts.append({identifier, name});
     }
     // Newer versions tell the index; older ones only the active layout's name.
     keyboard.activeIndex = chosen.value(u"active_layout_index"_s).toInt(-1);
-    if (keyboard.activeIndex < 0 || keyboard.activeIndex >= keyboard.names.size())
-        keyboard.activeIndex = int(keyboard.names.indexOf(activeKeymap));
+    if (keyboard.activeIndex < 0 || keyboard.activeIndex >= names.size())
+        keyboard.activeIndex = int(names.indexOf(activeKeymap));
     if (keyboard.activeIndex < 0)
         keyboard.activeIndex =
-            int(keyboard.identifiers.indexOf(m_registry.identifierForDescription(activeKeymap)));
+            int(identifiers.indexOf(m_registry.identifierForDescription(activeKeymap)));
     return keyboard;
-}
-
-TextInputSources::Handle HyprlandKeyboardLayouts::sourceAt(const Keyboard& keyboard,
-                                                           int index) const
-{
-    if (index < 0 || index >= keyboard.identifiers.size())
-        return nullptr;
-    return std::make_shared<LayoutSource>(index, keyboard.identifiers.at(index),
-                                          keyboard.names.at(index));
 }
 
 QList<TextInputSources::Handle> HyprlandKeyboardLayouts::enabledSources()
 {
-    QList<Handle> sources;
-    if (const auto found = keyboard()) {
-        for (int index = 0; index < found->identifiers.size(); ++index)
-            sources.append(sourceAt(*found, index));
-    }
-    return sources;
+    const auto found = keyboard();
+    return found ? sourcesOf(found->layouts) : QList<Handle>();
 }
 
 TextInputSources::Handle HyprlandKeyboardLayouts::currentKeyboardSource()
 {
     const auto found = keyboard();
-    return found ? sourceAt(*found, found->activeIndex) : nullptr;
+    return found ? sourceAt(found->layouts, found->activeIndex) : nullptr;
 }
 
 int HyprlandKeyboardLayouts::select(const Handle& source)
 {
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout)
+    if (!layoutSourceOf(source))
         return noSuchLayout;
-    // Positions are all a switch names: after a reload the same one may hold another layout.
     const auto found = keyboard();
-    if (!found || found->identifiers.value(layout->index()) != layout->identifier())
+    const LayoutSource* layout = found ? stillListed(source, found->layouts) : nullptr;
+    if (!layout)
         return noSuchLayout;
-    const auto reply = request("switchxkblayout all " + QByteArray::number(layout->index()));
+    const auto reply = request("switchxkblayout all " + QByteArray::number(layout->position()));
     return reply && reply->trimmed() == "ok" ? selectAccepted : notSent;
-}
-
-const HyprlandKeyboardLayouts::LayoutSource*
-HyprlandKeyboardLayouts::layoutSourceOf(const Handle& source)
-{
-    return dynamic_cast<const LayoutSource*>(source.get());
-}
-
-std::optional<bool> HyprlandKeyboardLayouts::isSelectCapable(const Handle& source) const
-{
-    if (!layoutSourceOf(source))
-        return std::nullopt;
-    return true;
-}
-
-std::optional<QString> HyprlandKeyboardLayouts::category(const Handle& source) const
-{
-    if (!layoutSourceOf(source))
-        return std::nullopt;
-    return keyboardCategory;
-}
-
-std::optional<QString> HyprlandKeyboardLayouts::identifier(const Handle& source) const
-{
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout)
-        return std::nullopt;
-    return layout->identifier();
-}
-
-std::optional<QString> HyprlandKeyboardLayouts::localizedName(const Handle& source) const
-{
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout)
-        return std::nullopt;
-    return layout->name();
-}
-
-std::optional<QString> HyprlandKeyboardLayouts::inputMethodBundleID(const Handle&) const
-{
-    return std::nullopt; // layouts are not provided by input methods
-}
-
-std::optional<QUrl> HyprlandKeyboardLayouts::iconURL(const Handle&) const
-{
-    return std::nullopt; // Hyprland has no icons for layouts
 }
 
 } // namespace korvalen

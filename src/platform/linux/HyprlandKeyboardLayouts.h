@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextInputSources.h"
+#include "platform/linux/KeyboardLayoutSources.h"
 #include "platform/linux/XkbLayoutRegistry.h"
 
 #include <QByteArray>
@@ -19,7 +19,7 @@ namespace korvalen {
 //
 // The protocol follows Hyprland's IPC documentation; Hyprland is not packaged for Debian 12, so
 // the tests run against a stand-in that answers as the documentation describes.
-class HyprlandKeyboardLayouts final : public TextInputSources {
+class HyprlandKeyboardLayouts final : public KeyboardLayoutSources {
 public:
     // Statuses of select() other than selectAccepted.
     enum SelectStatus {
@@ -47,25 +47,14 @@ public:
     Handle currentKeyboardSource() override;
     int select(const Handle& source) override;
 
-    std::optional<bool> isSelectCapable(const Handle& source) const override;
-    std::optional<QString> category(const Handle& source) const override;
-    std::optional<QString> identifier(const Handle& source) const override;
-    std::optional<QString> localizedName(const Handle& source) const override;
-    std::optional<QString> inputMethodBundleID(const Handle& source) const override;
-    std::optional<QUrl> iconURL(const Handle& source) const override;
-
 private:
-    class LayoutSource;
     struct Keyboard {
-        QStringList identifiers;
-        QStringList names;
+        QList<Layout> layouts;
         int activeIndex = -1;
     };
-    static const LayoutSource* layoutSourceOf(const Handle& source);
     // The reply to one request; none without a compositor or within the timeout.
     std::optional<QByteArray> request(const QByteArray& command) const;
     std::optional<Keyboard> keyboard();
-    Handle sourceAt(const Keyboard& keyboard, int index) const;
     void connectEvents();
     void readEvents();
 

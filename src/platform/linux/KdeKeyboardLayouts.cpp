@@ -14,25 +14,6 @@ const QString layoutsInterface = QStringLiteral("org.kde.KeyboardLayouts");
 
 } // namespace
 
-class KdeKeyboardLayouts::LayoutSource final : public TextInputSources::Source {
-public:
-    LayoutSource(int index, Layout layout, QString identifier)
-        : m_index(index)
-        , m_layout(std::move(layout))
-        , m_identifier(std::move(identifier))
-    {
-    }
-
-    int index() const { return m_index; }
-    const Layout& layout() const { return m_layout; }
-    const QString& identifier() const { return m_identifier; }
-
-private:
-    int m_index;
-    Layout m_layout;
-    QString m_identifier;
-};
-
 KdeKeyboardLayouts::KdeKeyboardLayouts(QDBusConnection bus, QString kxkbrcPath,
                                        XkbLayoutRegistry registry)
     : m_bus(std::move(bus))
@@ -103,7 +84,7 @@ std::optional<QList<KdeKeyboardLayouts::Layout>> KdeKeyboardLayouts::layouts()
     const auto reply = call(QStringLiteral("getLayoutsList"));
     if (!reply || reply->isEmpty() || !reply->first().canConvert<QDBusArgument>())
         return std::nullopt;
-    // (short name, the user's label for it, description)
+    // (short name, the user's label for it, description): "de", "", "German (no dead keys)"
     const QDBusArgument list = reply->first().value<QDBusArgument>();
     QList<Layout> found;
     list.beginArray();
@@ -112,32 +93,20 @@ std::optional<QList<KdeKeyboardLayouts::Layout>> KdeKeyboardLayouts::layouts()
         list.beginStructure();
         list >> shortName >> label >> longName;
         list.endStructure();
-        found.append({shortName, longName});
+        QString identifier = m_registry.identifierForDescription(longName);
+        // KWin tells no variant: a layout the registry does not describe keeps its plain name.
+        if (identifier.isEmpty() && !shortName.isEmpty())
+            identifier = QStringLiteral("xkb:") + shortName;
+        found.append({identifier, longName});
     }
     list.endArray();
     return found;
 }
 
-TextInputSources::Handle KdeKeyboardLayouts::sourceAt(const QList<Layout>& layouts, int index) const
-{
-    if (index < 0 || index >= layouts.size())
-        return nullptr;
-    const Layout& layout = layouts.at(index);
-    QString identifier = m_registry.identifierForDescription(layout.longName);
-    // KWin tells no variant: a layout the registry does not describe keeps its plain name.
-    if (identifier.isEmpty() && !layout.shortName.isEmpty())
-        identifier = QStringLiteral("xkb:") + layout.shortName;
-    return std::make_shared<LayoutSource>(index, layout, identifier);
-}
-
 QList<TextInputSources::Handle> KdeKeyboardLayouts::enabledSources()
 {
-    QList<Handle> sources;
-    if (const auto found = layouts()) {
-        for (int index = 0; index < found->size(); ++index)
-            sources.append(sourceAt(*found, index));
-    }
-    return sources;
+    const auto found = layouts();
+    return found ? sourcesOf(*found) : QList<Handle>();
 }
 
 TextInputSources::Handle KdeKeyboardLayouts::currentKeyboardSource()
@@ -153,62 +122,15 @@ TextInputSources::Handle KdeKeyboardLayouts::currentKeyboardSource()
 
 int KdeKeyboardLayouts::select(const Handle& source)
 {
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout)
+    if (!layoutSourceOf(source))
         return noSuchLayout;
-    // Positions are all a switch names: after a change of the list the same one may hold another
-    // layout.
     const auto found = layouts();
-    if (!found || found->value(layout->index()) != layout->layout())
+    const LayoutSource* layout = found ? stillListed(source, *found) : nullptr;
+    if (!layout)
         return noSuchLayout;
     const auto reply =
-        call(QStringLiteral("setLayout"), {QVariant::fromValue(uint(layout->index()))});
+        call(QStringLiteral("setLayout"), {QVariant::fromValue(uint(layout->position()))});
     return reply && !reply->isEmpty() && reply->first().toBool() ? selectAccepted : notSent;
-}
-
-const KdeKeyboardLayouts::LayoutSource* KdeKeyboardLayouts::layoutSourceOf(const Handle& source)
-{
-    return dynamic_cast<const LayoutSource*>(source.get());
-}
-
-std::optional<bool> KdeKeyboardLayouts::isSelectCapable(const Handle& source) const
-{
-    if (!layoutSourceOf(source))
-        return std::nullopt;
-    return true;
-}
-
-std::optional<QString> KdeKeyboardLayouts::category(const Handle& source) const
-{
-    if (!layoutSourceOf(source))
-        return std::nullopt;
-    return keyboardCategory;
-}
-
-std::optional<QString> KdeKeyboardLayouts::identifier(const Handle& source) const
-{
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout || layout->identifier().isEmpty())
-        return std::nullopt;
-    return layout->identifier();
-}
-
-std::optional<QString> KdeKeyboardLayouts::localizedName(const Handle& source) const
-{
-    const LayoutSource* layout = layoutSourceOf(source);
-    if (!layout)
-        return std::nullopt;
-    return layout->layout().longName;
-}
-
-std::optional<QString> KdeKeyboardLayouts::inputMethodBundleID(const Handle&) const
-{
-    return std::nullopt; // layouts are not provided by input methods
-}
-
-std::optional<QUrl> KdeKeyboardLayouts::iconURL(const Handle&) const
-{
-    return std::nullopt; // KWin has no icons for layouts
 }
 
 } // namespace korvalen

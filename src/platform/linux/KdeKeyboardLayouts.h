@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/TextInputSources.h"
 #include "platform/linux/BoundedDBusCalls.h"
+#include "platform/linux/KeyboardLayoutSources.h"
 #include "platform/linux/XkbLayoutRegistry.h"
 
 #include <QDBusConnection>
@@ -16,7 +16,7 @@ namespace korvalen {
 // KWin offers the service only while more than one layout is configured. A change is announced
 // when the layout or the list changes, when the service comes or goes, and once KWin may be asked
 // again after a call that it left unanswered.
-class KdeKeyboardLayouts final : public TextInputSources {
+class KdeKeyboardLayouts final : public KeyboardLayoutSources {
 public:
     // Statuses of select() other than selectAccepted.
     enum SelectStatus {
@@ -49,25 +49,10 @@ public:
     Handle currentKeyboardSource() override;
     int select(const Handle& source) override;
 
-    std::optional<bool> isSelectCapable(const Handle& source) const override;
-    std::optional<QString> category(const Handle& source) const override;
-    std::optional<QString> identifier(const Handle& source) const override;
-    std::optional<QString> localizedName(const Handle& source) const override;
-    std::optional<QString> inputMethodBundleID(const Handle& source) const override;
-    std::optional<QUrl> iconURL(const Handle& source) const override;
-
 private:
-    class LayoutSource;
-    struct Layout {
-        QString shortName; // the XKB layout: "de"
-        QString longName;  // its description: "German (no dead keys)"
-        friend bool operator==(const Layout&, const Layout&) = default;
-    };
-    static const LayoutSource* layoutSourceOf(const Handle& source);
     std::optional<QList<Layout>> layouts();
     std::optional<QList<QVariant>> call(const QString& method,
                                         const QList<QVariant>& arguments = {});
-    Handle sourceAt(const QList<Layout>& layouts, int index) const;
 
     QDBusConnection m_bus;
     QString m_kxkbrcPath;

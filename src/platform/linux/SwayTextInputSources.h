@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextInputSources.h"
+#include "platform/linux/KeyboardLayoutSources.h"
 #include "platform/linux/SwayIpcConnection.h"
 #include "platform/linux/XkbLayoutRegistry.h"
 
@@ -13,7 +13,7 @@ namespace korvalen {
 // X11, found through the rules' registry. Selecting a source switches every keyboard to its
 // layout. A change is announced when a keyboard's layout or keymap changes, and when the
 // compositor comes or goes.
-class SwayTextInputSources final : public TextInputSources {
+class SwayTextInputSources final : public KeyboardLayoutSources {
 public:
     // Statuses of select() other than selectAccepted.
     enum SelectStatus {
@@ -31,22 +31,12 @@ public:
     Handle currentKeyboardSource() override;
     int select(const Handle& source) override;
 
-    std::optional<bool> isSelectCapable(const Handle& source) const override;
-    std::optional<QString> category(const Handle& source) const override;
-    std::optional<QString> identifier(const Handle& source) const override;
-    std::optional<QString> localizedName(const Handle& source) const override;
-    std::optional<QString> inputMethodBundleID(const Handle& source) const override;
-    std::optional<QUrl> iconURL(const Handle& source) const override;
-
 private:
-    class LayoutSource;
     struct Keyboard {
-        QStringList layoutNames;
+        QList<Layout> layouts;
         int activeIndex = -1;
     };
-    static const LayoutSource* layoutSourceOf(const Handle& source);
     std::optional<Keyboard> keyboard();
-    Handle sourceAt(const Keyboard& keyboard, int index) const;
 
     SwayIpcConnection m_connection;
     XkbLayoutRegistry m_registry;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextInputSources.h"
+#include "platform/linux/KeyboardLayoutSources.h"
 #include "platform/linux/XkbCoreKeyboard.h"
 
 namespace korvalen {
@@ -10,7 +10,7 @@ namespace korvalen {
 // a source locks its group. A change is announced when the group in effect changes and when a
 // keymap is loaded that changes the layouts, since it can put another layout into the group in
 // effect.
-class XkbTextInputSources final : public TextInputSources {
+class XkbTextInputSources final : public KeyboardLayoutSources {
 public:
     // Statuses of select() other than selectAccepted.
     enum SelectStatus {
@@ -28,16 +28,9 @@ public:
     Handle currentKeyboardSource() override;
     int select(const Handle& source) override;
 
-    std::optional<bool> isSelectCapable(const Handle& source) const override;
-    std::optional<QString> category(const Handle& source) const override;
-    std::optional<QString> identifier(const Handle& source) const override;
-    std::optional<QString> localizedName(const Handle& source) const override;
-    std::optional<QString> inputMethodBundleID(const Handle& source) const override;
-    std::optional<QUrl> iconURL(const Handle& source) const override;
-
 private:
-    class GroupSource;
-    static const GroupSource* groupSourceOf(const Handle& source);
+    // The layouts of the core keyboard's groups, in group order.
+    QList<Layout> layouts();
 
     XkbCoreKeyboard m_keyboard;
     Subscription m_groupChanges;
