@@ -174,7 +174,7 @@ ApplicationResolver::applicationForWindow(const WindowApplicationHints& hints) c
     std::optional<QString> applicationID;
     if (!hints.gtkApplicationID.isEmpty())
         applicationID = hints.gtkApplicationID;
-    else if (const QString id = applicationIDOfDesktopFile(hints.kdeDesktopFile); !id.isEmpty())
+    else if (const QString id = applicationIDOfDesktopFile(hints.desktopFile); !id.isEmpty())
         applicationID = id;
 
     const DesktopEntry* entry =

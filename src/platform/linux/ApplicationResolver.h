@@ -13,7 +13,8 @@ namespace korvalen {
 // What a window says about the application it belongs to; empty texts where it says nothing.
 struct WindowApplicationHints {
     QString gtkApplicationID; // _GTK_APPLICATION_ID
-    QString kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
+    // _KDE_NET_WM_DESKTOP_FILE, or the desktop entry KWin or GNOME Shell matched the window to.
+    QString desktopFile;
     QString wmClassInstance;  // WM_CLASS, first part
     QString wmClassName;      // WM_CLASS, second part: the class
     qint64 processID = 0;     // _NET_WM_PID; 0 when unknown
@@ -23,7 +24,7 @@ struct WindowApplicationHints {
 };
 
 // Tells which application a window belongs to: its identifier, name and desktop entry, the
-// identifier being, first that applies, the GTK application ID, the KDE desktop file, the desktop
+// identifier being, first that applies, the GTK application ID, the window's desktop file, the desktop
 // entry whose StartupWMClass is the WM_CLASS instance or class, the desktop entry named after the
 // instance or class (as written, then in lower case), the desktop entry of the application ID that
 // a launcher gave the window's process (its systemd scope, from the process's cgroup), the desktop

@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopSession.h"
 
+#include "platform/linux/GnomeShellFirstWorkspace.h"
+#include "platform/linux/GnomeShellInputSources.h"
 #include "platform/linux/HyprlandKeyboardLayouts.h"
 #include "platform/linux/InputBackendChoice.h"
 #include "platform/linux/KdeKeyboardLayouts.h"
@@ -28,11 +30,13 @@ DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
     // one whose session manager sets no type has a display all the same.
     const bool wayland = !environment.waylandDisplay.isEmpty() ||
                          environment.sessionType.compare(u"wayland"_s, Qt::CaseInsensitive) == 0;
+    // The desktop's own name counts first: a compositor nested in another inherits the outer
+    // one's socket variables. Distributions put their own name before GNOME's ("ubuntu:GNOME").
+    const QStringList desktops = environment.currentDesktop.split(u':', Qt::SkipEmptyParts);
+    if (desktops.contains(u"GNOME"_s, Qt::CaseInsensitive))
+        return wayland ? Kind::gnomeWayland : Kind::gnomeX11;
     if (!wayland)
         return Kind::x11;
-    // The desktop's own name counts first: a compositor nested in another inherits the outer
-    // one's socket variables.
-    const QStringList desktops = environment.currentDesktop.split(u':', Qt::SkipEmptyParts);
     if (desktops.contains(u"Hyprland"_s, Qt::CaseInsensitive))
         return Kind::hyprland;
     if (!environment.swaySocket.isEmpty())
@@ -42,6 +46,14 @@ DesktopSession::Kind DesktopSession::kindOf(const Environment& environment)
     if (!environment.hyprlandInstanceSignature.isEmpty())
         return Kind::hyprland;
     return Kind::otherWayland;
+}
+
+QString DesktopSession::gnomeExtensionNote(bool wayland)
+{
+    return u"; Korvalen's GNOME Shell extension is not running, so "_s +
+           (wayland ? u"neither windows nor input sources can be followed"_s
+                    : u"GNOME's input sources cannot be switched"_s) +
+           u": run `korvalen --gnome-extension install`, then log out and back in"_s;
 }
 
 QString DesktopSession::layoutMemoryNote(KdeKeyboardLayouts::LayoutMemory memory)
@@ -77,12 +89,28 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
     QString layoutsName;
     QString layoutsNote;
     const KdeKeyboardLayouts* kdeLayouts = nullptr;
+    std::unique_ptr<GnomeShellInputSources> gnomeSources;
     switch (kind) {
     case Kind::x11:
         backends.workspace = std::make_unique<X11Workspace>();
         windows = u"X11"_s;
         layouts = std::make_unique<XkbTextInputSources>();
         layoutsName = u"XKB"_s;
+        break;
+    case Kind::gnomeX11:
+        backends.workspace = std::make_unique<GnomeShellFirstWorkspace>(
+            std::make_unique<GnomeShellWorkspace>(), std::make_unique<X11Workspace>());
+        windows = u"GNOME Shell, else X11"_s;
+        layouts = std::make_unique<XkbTextInputSources>();
+        layoutsName = u"XKB"_s;
+        gnomeSources = std::make_unique<GnomeShellInputSources>();
+        break;
+    case Kind::gnomeWayland:
+        backends.workspace = std::make_unique<GnomeShellWorkspace>();
+        windows = u"GNOME Shell"_s;
+        layouts = std::make_unique<NoTextInputSources>();
+        layoutsName = u"none"_s;
+        gnomeSources = std::make_unique<GnomeShellInputSources>();
         break;
     case Kind::sway:
         backends.workspace = std::make_unique<SwayWorkspace>();
@@ -113,8 +141,10 @@ DesktopSession::Backends DesktopSession::makeBackends(Kind kind, const UserDefau
         layoutsNote = u"; layouts: none (the compositor offers no way to switch them)"_s;
         break;
     }
-    InputBackendChoice::Made inputSources =
-        InputBackendChoice::make(defaults, std::move(layouts), layoutsName);
+    if (gnomeSources && !gnomeSources->isRunning())
+        layoutsNote = gnomeExtensionNote(kind == Kind::gnomeWayland);
+    InputBackendChoice::Made inputSources = InputBackendChoice::make(
+        defaults, std::move(layouts), layoutsName, std::move(gnomeSources));
     backends.textInputSources = std::move(inputSources.sources);
     // An input method keeps KWin's layouts where it wants them; only a switch of KWin's layouts
     // by Korvalen is undone by KWin's own memory.

@@ -17,6 +17,10 @@ class DesktopSession {
 public:
     enum class Kind {
         x11,
+        // GNOME on X11, and on Wayland: GNOME Shell keeps the input sources to itself, and on
+        // Wayland the windows as well, and tells them only to Korvalen's extension.
+        gnomeX11,
+        gnomeWayland,
         sway,
         // KWin's Wayland session.
         kde,
@@ -48,6 +52,9 @@ public:
     // Input sources as the user's setting asks (see InputBackendChoice), with the session's
     // layouts underneath.
     static Backends makeBackends(Kind kind, const UserDefaults& defaults);
+
+    // For the start line in GNOME while Korvalen's extension does not run there: what to do.
+    static QString gnomeExtensionNote(bool wayland);
 
     // For the start line when KWin's layouts are in use: what KWin's own memory of layouts will
     // undo, and how to turn it off; empty when it has none.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/TextInputSources.h"
+#include "platform/linux/InputMethodFramework.h"
 #include "platform/UserDefaults.h"
 
 #include <QString>
@@ -10,8 +11,10 @@
 namespace korvalen {
 
 // Which backend gives the input sources: the one the user named in the setting, else the first
-// input method framework that runs (fcitx5, then IBus), else the keyboard layouts of the session,
-// chosen afresh at every call (see AutomaticTextInputSources).
+// input method framework that runs (fcitx5, then the desktop's own where it has one, then IBus),
+// else the keyboard layouts of the session, chosen afresh at every call (see
+// AutomaticTextInputSources). fcitx5 comes first because a user who runs it beside a desktop that
+// keeps input sources of its own has chosen it to switch them.
 class InputBackendChoice {
 public:
     static inline const QString settingKey = QStringLiteral("Korvalen.inputBackend");
@@ -20,6 +23,8 @@ public:
     static inline const QString xkb = QStringLiteral("xkb");
     static inline const QString ibus = QStringLiteral("ibus");
     static inline const QString fcitx5 = QStringLiteral("fcitx5");
+    // GNOME Shell's input sources; only in GNOME sessions.
+    static inline const QString gnome = QStringLiteral("gnome");
 
     struct Made {
         std::unique_ptr<TextInputSources> sources;
@@ -28,9 +33,11 @@ public:
     };
 
     // `layouts` are the session's keyboard layouts, which "xkb" names whatever switches them,
-    // described by `layoutsName`.
+    // described by `layoutsName`; `desktopSources` the desktop's own input sources, if it keeps
+    // them (GNOME Shell's).
     static Made make(const UserDefaults& defaults, std::unique_ptr<TextInputSources> layouts,
-                     const QString& layoutsName);
+                     const QString& layoutsName,
+                     std::unique_ptr<InputMethodFramework> desktopSources = nullptr);
 };
 
 } // namespace korvalen

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSet>
 
 namespace korvalen {
 
@@ -19,17 +18,13 @@ const QString reportsInterface = QStringLiteral("io.github.korvalen.KwinReports"
 // Loading and running a script parses it inside KWin; a busy compositor may take a while, and
 // nothing waits for these calls.
 constexpr int kwinCallTimeoutMs = 5000;
-// A switch between windows is reported as an activation of no window followed at once by the
-// new window's; only a longer absence means that no window is active.
-constexpr int noWindowDelayMs = 150;
-
 WindowApplicationHints hintsOf(const QString& desktopFileName, const QString& resourceName,
                                const QString& resourceClass, qint64 processID)
 {
     WindowApplicationHints hints;
     // KWin's desktop file name is what X11 windows announce as _KDE_NET_WM_DESKTOP_FILE; a native
     // window's resource class is its app_id, which plays the WM_CLASS class's part.
-    hints.kdeDesktopFile = desktopFileName;
+    hints.desktopFile = desktopFileName;
     hints.wmClassInstance = resourceName;
     hints.wmClassName = resourceClass;
     hints.processID = processID;
@@ -100,14 +95,11 @@ KwinScriptWorkspace::KwinScriptWorkspace(QDBusConnection bus, ApplicationResolve
     , m_resolver(std::move(resolver))
     , m_reports(std::make_unique<Reports>(*this))
     , m_script(QDir::tempPath() + QStringLiteral("/korvalen-kwin-XXXXXX.js"))
+    , m_focus(m_resolver, [this] { announceActivation(); })
     , m_kwinWatcher(kwinService, m_bus,
                     QDBusServiceWatcher::WatchForRegistration |
                         QDBusServiceWatcher::WatchForUnregistration)
 {
-    m_noWindow.setSingleShot(true);
-    m_noWindow.setInterval(noWindowDelayMs);
-    QObject::connect(&m_noWindow, &QTimer::timeout, &m_pendingCalls,
-                     [this] { setFrontmostApplication(std::nullopt); });
     QObject::connect(&m_kwinWatcher, &QDBusServiceWatcher::serviceRegistered, &m_pendingCalls,
                      [this] { loadScript(); });
     QObject::connect(&m_kwinWatcher, &QDBusServiceWatcher::serviceUnregistered, &m_pendingCalls,
@@ -144,7 +136,7 @@ KwinScriptWorkspace::~KwinScriptWorkspace()
 
 std::optional<RunningApplication> KwinScriptWorkspace::frontmostApplication() const
 {
-    return m_frontmost;
+    return m_focus.frontmost();
 }
 
 QList<RunningApplication> KwinScriptWorkspace::runningApplications() const
@@ -205,53 +197,18 @@ void KwinScriptWorkspace::forgetKwin()
 {
     m_kwinName.clear();
     m_scriptID = -1;
-    m_noWindow.stop();
     m_running.clear();
-    setFrontmostApplication(std::nullopt);
+    m_focus.clear();
 }
 
 void KwinScriptWorkspace::handleActivation(const WindowApplicationHints& hints)
 {
-    if (hints.kdeDesktopFile.isEmpty() && hints.wmClassInstance.isEmpty() &&
-        hints.wmClassName.isEmpty() && hints.processID == 0) {
-        if (!m_noWindow.isActive())
-            m_noWindow.start();
-        return;
-    }
-    m_noWindow.stop();
-    setFrontmostApplication(applicationOf(hints));
+    m_focus.windowFocused(hints);
 }
 
 void KwinScriptWorkspace::handleWindows(const QList<WindowApplicationHints>& windows)
 {
-    QList<RunningApplication> running;
-    QSet<QString> seen;
-    for (const WindowApplicationHints& hints : windows) {
-        RunningApplication application = applicationOf(hints);
-        // Without an identifier there is nothing to tell two such applications apart, nor to make
-        // a rule for.
-        if (application.bundleID && !seen.contains(*application.bundleID)) {
-            seen.insert(*application.bundleID);
-            running.append(std::move(application));
-        }
-    }
-    m_running = std::move(running);
-}
-
-void KwinScriptWorkspace::setFrontmostApplication(std::optional<RunningApplication> frontmost)
-{
-    const bool activated = frontmost.has_value() != m_frontmost.has_value() ||
-                           (frontmost && frontmost->bundleID != m_frontmost->bundleID);
-    m_frontmost = std::move(frontmost);
-    if (activated)
-        announceActivation();
-}
-
-RunningApplication KwinScriptWorkspace::applicationOf(const WindowApplicationHints& hints) const
-{
-    RunningApplication application = m_resolver.applicationForWindow(hints);
-    application.activationPolicy = RunningApplication::ActivationPolicy::regular;
-    return application;
+    m_running = m_focus.applicationsOf(windows);
 }
 
 } // namespace korvalen

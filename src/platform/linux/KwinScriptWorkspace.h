@@ -3,12 +3,12 @@
 #include "platform/Workspace.h"
 #include "platform/linux/ApplicationResolver.h"
 #include "platform/linux/BoundedDBusCalls.h"
+#include "platform/linux/FocusedWindowApplication.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QTemporaryFile>
-#include <QTimer>
 
 #include <memory>
 
@@ -49,8 +49,6 @@ private:
     void forgetKwin();
     void handleActivation(const WindowApplicationHints& hints);
     void handleWindows(const QList<WindowApplicationHints>& windows);
-    void setFrontmostApplication(std::optional<RunningApplication> frontmost);
-    RunningApplication applicationOf(const WindowApplicationHints& hints) const;
 
     QDBusConnection m_bus;
     ApplicationResolver m_resolver;
@@ -59,10 +57,9 @@ private:
     QString m_pluginName;
     QString m_kwinName; // KWin's unique bus name while our script runs there
     int m_scriptID = -1;
-    std::optional<RunningApplication> m_frontmost;
+    FocusedWindowApplication m_focus;
     QList<RunningApplication> m_running;
     BoundedDBusCalls m_calls;
-    QTimer m_noWindow;
     QDBusServiceWatcher m_kwinWatcher;
     // Owns the pending calls' watchers, so that no reply reaches a destroyed workspace.
     QObject m_pendingCalls;

@@ -22,7 +22,7 @@ constexpr qsizetype maximumTransientChain = 16;
 
 bool hasToolkitHint(const WindowApplicationHints& hints)
 {
-    return !hints.gtkApplicationID.isEmpty() || !hints.kdeDesktopFile.isEmpty();
+    return !hints.gtkApplicationID.isEmpty() || !hints.desktopFile.isEmpty();
 }
 
 bool hasClass(const WindowApplicationHints& hints)
@@ -135,7 +135,7 @@ bool X11Workspace::concernFrontmostApplication(const std::vector<XEvent>& events
     // Focus leaving a watched window or reaching the root: only the focus counts where no window
     // manager publishes an active window, and asking again costs little where one does.
     const Atom identities[] = {
-        XA_WM_CLASS, m_atoms.gtkApplicationID, m_atoms.kdeDesktopFile, XA_WM_TRANSIENT_FOR,
+        XA_WM_CLASS, m_atoms.gtkApplicationID, m_atoms.desktopFile, XA_WM_TRANSIENT_FOR,
         XA_WM_HINTS, m_atoms.clientLeader};
     return std::ranges::any_of(events, [&](const XEvent& event) {
         if (event.type == FocusIn || event.type == FocusOut)
@@ -302,8 +302,8 @@ WindowApplicationHints X11Workspace::hintsOfWindow(X11Connection::Window window)
     WindowApplicationHints hints;
     hints.gtkApplicationID =
         m_connection->textProperty(window, m_atoms.gtkApplicationID).value_or(QString());
-    hints.kdeDesktopFile =
-        m_connection->textProperty(window, m_atoms.kdeDesktopFile).value_or(QString());
+    hints.desktopFile =
+        m_connection->textProperty(window, m_atoms.desktopFile).value_or(QString());
     // WM_CLASS holds two zero-terminated texts: the instance name, then the class.
     const QStringList wmClass =
         m_connection->textProperty(window, XA_WM_CLASS).value_or(QString()).split(u'\0');
@@ -321,7 +321,7 @@ std::optional<RunningApplication> X11Workspace::applicationOfWindow(const Lineag
     const auto take = [&hints](const WindowApplicationHints& found, bool itsClassToo) {
         if (!hasToolkitHint(hints) && hasToolkitHint(found)) {
             hints.gtkApplicationID = found.gtkApplicationID;
-            hints.kdeDesktopFile = found.kdeDesktopFile;
+            hints.desktopFile = found.desktopFile;
         }
         if (itsClassToo && hasClass(found)) {
             hints.wmClassInstance = found.wmClassInstance;

@@ -51,7 +51,7 @@ private:
         X11Connection::Atom activeWindow = 0;
         X11Connection::Atom clientList = 0;
         X11Connection::Atom gtkApplicationID = 0;
-        X11Connection::Atom kdeDesktopFile = 0;
+        X11Connection::Atom desktopFile = 0;
         X11Connection::Atom clientLeader = 0;
         X11Connection::Atom wmState = 0;
         X11Connection::Atom name = 0;

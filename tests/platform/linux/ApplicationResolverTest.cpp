@@ -67,7 +67,7 @@ TEST_F(ApplicationResolverTest, ToolkitHintsComeFirst)
 
     WindowApplicationHints gtk = wmClass("files", "Files");
     gtk.gtkApplicationID = QStringLiteral("org.example.Files");
-    gtk.kdeDesktopFile = QStringLiteral("org.example.Viewer");
+    gtk.desktopFile = QStringLiteral("org.example.Viewer");
     EXPECT_EQ(resolve(gtk), application("org.example.Files", "Files", files));
 
     // A toolkit's identifier stands even without a desktop entry; the class then names it.
@@ -77,7 +77,7 @@ TEST_F(ApplicationResolverTest, ToolkitHintsComeFirst)
     // A desktop file in a subfolder is known by its desktop-file ID, the "/" made a "-".
     const RunningApplication konsole =
         application("kde4-konsole", "Konsole", system("kde4/konsole.desktop", "Konsole"));
-    const std::pair<const char*, RunningApplication> kdeDesktopFiles[] = {
+    const std::pair<const char*, RunningApplication> desktopFiles[] = {
         {"org.example.Viewer", application("org.example.Viewer", "Viewer", viewer)},
         {"org.example.Viewer.desktop", application("org.example.Viewer", "Viewer", viewer)},
         {"/usr/share/applications/org.example.Viewer.desktop",
@@ -86,10 +86,10 @@ TEST_F(ApplicationResolverTest, ToolkitHintsComeFirst)
         {"kde4-konsole", konsole},
         {"/usr/share/applications/kde4/konsole.desktop", konsole},
     };
-    for (const auto& [kdeDesktopFile, expected] : kdeDesktopFiles) {
+    for (const auto& [desktopFile, expected] : desktopFiles) {
         WindowApplicationHints kde = wmClass("viewer", "Viewer");
-        kde.kdeDesktopFile = QString::fromUtf8(kdeDesktopFile);
-        EXPECT_EQ(resolve(kde), expected) << kdeDesktopFile;
+        kde.desktopFile = QString::fromUtf8(desktopFile);
+        EXPECT_EQ(resolve(kde), expected) << desktopFile;
     }
 }
 

@@ -46,6 +46,17 @@ TEST(DesktopSessionTest, HyprlandFromItsDesktopNameOrItsInstanceSignature)
               Kind::hyprland);
 }
 
+TEST(DesktopSessionTest, GnomeOnEitherSessionTypeWhateverItsDistributionCallsIt)
+{
+    EXPECT_EQ(kindOf({}, u"x11"_s, {}, u"GNOME"_s), Kind::gnomeX11);
+    EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, {}, u"ubuntu:GNOME"_s), Kind::gnomeWayland);
+    EXPECT_EQ(kindOf(u"wayland-0"_s, {}, {}, u"GNOME-Classic:GNOME"_s), Kind::gnomeWayland);
+    // A GNOME session whose terminal has a sway socket from an earlier nested sway.
+    EXPECT_EQ(kindOf(u"wayland-0"_s, u"wayland"_s, u"/run/user/1000/sway-ipc.sock"_s, u"GNOME"_s),
+              Kind::gnomeWayland);
+    EXPECT_EQ(kindOf({}, u"x11"_s, {}, u"GNOME-Flashback"_s), Kind::x11);
+}
+
 TEST(DesktopSessionTest, StartLineWarnsOfKwinsOwnLayoutMemory)
 {
     using Memory = KdeKeyboardLayouts::LayoutMemory;
