@@ -31,10 +31,13 @@ DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdo
 # extension is tested in Chromium and in Firefox ESR, into whose profile the test sideloads it as
 # a package it makes with zip. The sway backends are tested against a headless sway with foot and
 # Xwayland's xterm as windows, and a virtual keyboard the tests build (libwayland-bin, -dev).
+# Korvalen's GNOME Shell extension is tested in a headless GNOME Shell (gnome-shell), again with
+# foot windows; the Shell keeps its extensions and input sources in GSettings, which dconf's
+# writer (dconf-service) stores.
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
                firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
                ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev
-               kwin-wayland weston "${DEMO_PACKAGES[@]}")
+               kwin-wayland weston gnome-shell dconf-service "${DEMO_PACKAGES[@]}")
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <array>
+
 namespace korvalen {
 
 using Qt::Literals::StringLiterals::operator""_s;
@@ -14,6 +16,20 @@ constexpr int usageError = 2;
 CommandLine answered(const QString& output, int exitCode = 0)
 {
     return {CommandLine::Request::answered, exitCode, output};
+}
+
+// The value of an option that sets something up, undoes it or tells where it stands.
+CommandLine setUpRequest(const QCommandLineOption& option, const QString& value,
+                         std::array<CommandLine::Request, 3> installRemoveStatus)
+{
+    const std::array values{u"install"_s, u"remove"_s, u"status"_s};
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (value == values[i])
+            return {installRemoveStatus[i], 0, {}};
+    }
+    return answered(u"--"_s + option.names().constFirst() +
+                        u" takes install, remove or status, not "_s + value + u".\n"_s,
+                    usageError);
 }
 
 } // namespace
@@ -35,7 +51,13 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         u"Set up your browsers for Korvalen's extension (install), undo that (remove), or tell "
         "what each browser still needs (status)."_s,
         u"install|remove|status"_s);
-    parser.addOptions({quit, autostart, browserIntegration});
+    const QCommandLineOption gnomeExtension(
+        u"gnome-extension"_s,
+        u"Install and enable Korvalen's GNOME Shell extension, which lets Korvalen see the front "
+        "window and switch GNOME's input sources (install), take it away (remove), or tell what "
+        "it still needs (status)."_s,
+        u"install|remove|status"_s);
+    parser.addOptions({quit, autostart, browserIntegration, gnomeExtension});
 
     if (!parser.parse(arguments))
         return answered(parser.errorText() + u'\n' + parser.helpText(), usageError);
@@ -49,9 +71,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         return answered(QCoreApplication::applicationName() + u' ' +
                         QCoreApplication::applicationVersion() + u'\n');
     const int requests = int(parser.isSet(quit)) + int(parser.isSet(autostart)) +
-                         int(parser.isSet(browserIntegration));
+                         int(parser.isSet(browserIntegration)) + int(parser.isSet(gnomeExtension));
     if (requests > 1)
-        return answered(u"Give only one of --quit, --autostart and --browser-integration.\n"_s,
+        return answered(u"Give only one of --quit, --autostart, --browser-integration and "
+                        "--gnome-extension.\n"_s,
                         usageError);
     if (parser.isSet(quit))
         return {Request::quit, 0, {}};
@@ -63,18 +86,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return {Request::autostartOff, 0, {}};
         return answered(u"--autostart takes on or off, not "_s + value + u".\n"_s, usageError);
     }
-    if (parser.isSet(browserIntegration)) {
-        const QString value = parser.value(browserIntegration);
-        if (value == u"install")
-            return {Request::browserIntegrationInstall, 0, {}};
-        if (value == u"remove")
-            return {Request::browserIntegrationRemove, 0, {}};
-        if (value == u"status")
-            return {Request::browserIntegrationStatus, 0, {}};
-        return answered(u"--browser-integration takes install, remove or status, not "_s + value +
-                            u".\n"_s,
-                        usageError);
-    }
+    if (parser.isSet(browserIntegration))
+        return setUpRequest(browserIntegration, parser.value(browserIntegration),
+                            {Request::browserIntegrationInstall, Request::browserIntegrationRemove,
+                             Request::browserIntegrationStatus});
+    if (parser.isSet(gnomeExtension))
+        return setUpRequest(gnomeExtension, parser.value(gnomeExtension),
+                            {Request::gnomeExtensionInstall, Request::gnomeExtensionRemove,
+                             Request::gnomeExtensionStatus});
     return {};
 }
 

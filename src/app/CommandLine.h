@@ -17,6 +17,9 @@ struct CommandLine {
         browserIntegrationInstall, // let the user's browsers start Korvalen's native host
         browserIntegrationRemove,  // no longer
         browserIntegrationStatus,  // tell where each browser stands
+        gnomeExtensionInstall,     // put Korvalen's GNOME Shell extension in place and enable it
+        gnomeExtensionRemove,      // take it away
+        gnomeExtensionStatus,      // tell where it stands
         answered,                  // --help or --version: printed; nothing else to do
     };
 

@@ -1,6 +1,7 @@
 #include "app/Requests.h"
 
 #include "app/BrowserIntegrationCommand.h"
+#include "app/GnomeExtensionCommand.h"
 #include "app/SingleInstance.h"
 #include "platform/Platform.h"
 
@@ -39,6 +40,24 @@ int askRunningInstanceToQuit()
     return 1;
 }
 
+// Sets up the browsers or GNOME Shell for Korvalen's extensions, or tells where they stand.
+int setUp(CommandLine::Request request)
+{
+    const Platform& platform = Platform::shared();
+    QTextStream output(stdout);
+    QTextStream errors(stderr);
+    switch (request) {
+    case CommandLine::Request::gnomeExtensionInstall:
+    case CommandLine::Request::gnomeExtensionRemove:
+    case CommandLine::Request::gnomeExtensionStatus:
+        return GnomeExtensionCommand::carryOut(request, platform.desktopShellExtension.get(),
+                                               output, errors);
+    default:
+        return BrowserIntegrationCommand::carryOut(request, platform.browserIntegration.get(),
+                                                   output, errors);
+    }
+}
+
 } // namespace
 
 // Options are requests to answer or to pass on, which need no display: `korvalen --help` works
@@ -56,13 +75,12 @@ int carryOut(const CommandLine& commandLine)
         return setStartAtLogin(commandLine.request == CommandLine::Request::autostartOn);
     case CommandLine::Request::browserIntegrationInstall:
     case CommandLine::Request::browserIntegrationRemove:
-    case CommandLine::Request::browserIntegrationStatus: {
+    case CommandLine::Request::browserIntegrationStatus:
+    case CommandLine::Request::gnomeExtensionInstall:
+    case CommandLine::Request::gnomeExtensionRemove:
+    case CommandLine::Request::gnomeExtensionStatus:
         Platform::install(makeNativePlatform());
-        QTextStream output(stdout);
-        QTextStream errors(stderr);
-        return BrowserIntegrationCommand::carryOut(
-            commandLine.request, Platform::shared().browserIntegration.get(), output, errors);
-    }
+        return setUp(commandLine.request);
     case CommandLine::Request::run:
         break;
     }

@@ -3,6 +3,7 @@
 #include "platform/ApplicationBundles.h"
 #include "platform/BrowserIntegration.h"
 #include "platform/BrowserScripting.h"
+#include "platform/DesktopShellExtension.h"
 #include "platform/LoginItems.h"
 #include "platform/TextInputSources.h"
 #include "platform/UserDefaults.h"
@@ -24,6 +25,8 @@ struct Platform {
     std::unique_ptr<LoginItems> loginItems; // none where Korvalen cannot start at login yet
     // None where Korvalen's browser extension has no native messaging host yet.
     std::unique_ptr<BrowserIntegration> browserIntegration;
+    // None where no desktop shell keeps windows and input sources to its own extensions.
+    std::unique_ptr<DesktopShellExtension> desktopShellExtension;
     // For the start line: which backends run where the platform has a choice, and why.
     QString backendsDescription;
 

@@ -2,6 +2,7 @@
 
 #include "localization/Localized.h"
 #include "localization/StringFormat.h"
+#include "platform/DesktopShellExtension.h"
 #include "platform/Workspace.h"
 #include "rules_window/InputSourcePickerButton.h"
 #include "rules_window/SearchableAppPickerButton.h"
@@ -81,11 +82,12 @@ void setButtonText(QAbstractButton& button, const QString& text)
 } // namespace
 
 RulesView::RulesView(RulesEditor& editor, const ItemIcons& icons, const Workspace& workspace,
-                     QWidget* parent)
+                     const DesktopShellExtension* shellExtension, QWidget* parent)
     : QScrollArea(parent)
     , m_editor(editor)
     , m_icons(icons)
     , m_workspace(workspace)
+    , m_shellExtension(shellExtension)
 {
     setWidgetResizable(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -97,6 +99,9 @@ RulesView::RulesView(RulesEditor& editor, const ItemIcons& icons, const Workspac
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(sectionSpacing);
+    m_shellExtensionNotice = makeShellExtensionNotice();
+    m_shellExtensionNotice->setParent(content);
+    column->addWidget(m_shellExtensionNotice);
     const std::array sections{makeRulesHeaderSection(), makeAddRuleSection(),
                               makeRulesListSection(),   makeWebsiteRulesSection(),
                               makeFallbackSection(),    makeLimitationNotice()};
@@ -110,10 +115,34 @@ RulesView::RulesView(RulesEditor& editor, const ItemIcons& icons, const Workspac
     setWidget(content);
 
     m_storeChanges = m_editor.store().subscribeToChanges([this] { refresh(); });
+    if (m_shellExtension)
+        m_shellExtensionChanges =
+            m_shellExtension->subscribeToRunningChanges([this] { refreshShellExtensionNotice(); });
     refresh();
 }
 
 RulesView::~RulesView() = default;
+
+// Framed, in the text colour rather than the notes' dimmed one: nothing below works until the
+// user acts on it.
+QWidget* RulesView::makeShellExtensionNotice()
+{
+    auto* notice = new QFrame;
+    notice->setFrameShape(QFrame::StyledPanel);
+    notice->setObjectName(u"shellExtensionNotice"_s);
+    auto* layout = rowLayout(notice);
+    layout->setContentsMargins(itemSpacing, itemSpacing, itemSpacing, itemSpacing);
+    m_shellExtensionNote = new QLabel(notice);
+    m_shellExtensionNote->setObjectName(u"shellExtensionNote"_s);
+    m_shellExtensionNote->setWordWrap(true);
+    // So that the command can be copied into a terminal.
+    m_shellExtensionNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* symbol = makeSymbol(SymbolIcons::info(), notice);
+    symbol->setAlignment(Qt::AlignTop);
+    layout->addWidget(symbol);
+    layout->addWidget(m_shellExtensionNote, 1);
+    return notice;
+}
 
 QWidget* RulesView::makeRulesHeaderSection()
 {
@@ -372,10 +401,13 @@ void RulesView::refresh()
     refreshAddRuleForm();
     refreshWebsiteForm();
     refreshFallback();
+    refreshShellExtensionNotice();
 }
 
 void RulesView::refreshTexts()
 {
+    m_shellExtensionNote->setText(localized(
+        u"Korvalen 的 GNOME Shell 扩展没有运行，所以 Korvalen 看不到前台窗口，也无法切换 GNOME 的输入法。请在终端中运行 korvalen --gnome-extension install，然后注销并重新登录。"_s));
     m_rulesTitle->setText(localized(u"按 App 规则"_s));
     setButtonText(*m_autoSwitch, localized(u"按 App 自动切换"_s));
     m_rulesNote->setText(localized(
@@ -445,6 +477,12 @@ void RulesView::refreshFallback()
     m_defaultSourcePicker->setSources(m_rowContext.sources);
     m_defaultSourcePicker->setSelection(m_editor.store().defaultSourceID().value_or(QString()));
     m_explanation->setText(fallbackModeExplanation());
+}
+
+void RulesView::refreshShellExtensionNotice()
+{
+    m_shellExtensionNotice->setVisible(m_shellExtension && m_shellExtension->isNeeded() &&
+                                       !m_shellExtension->isRunning());
 }
 
 QString RulesView::fallbackModeExplanation() const

@@ -17,6 +17,7 @@ class QPushButton;
 
 namespace korvalen {
 
+class DesktopShellExtension;
 class InputSourcePickerButton;
 class ItemIcons;
 class SearchableAppPickerButton;
@@ -24,8 +25,9 @@ class Workspace;
 
 // The whole content of the rules window: whether application rules apply, the form that adds
 // one (with what usage suggests), the application rules, the website rules with their form, the
-// global default input source with its mode, and the known limitations. Every control writes to
-// the store at once; there is nothing to save.
+// global default input source with its mode, and the known limitations; above them, while the
+// desktop needs Korvalen's shell extension and it does not run, what to do about it. Every
+// control writes to the store at once; there is nothing to save.
 //
 // Every change of the store redraws what depends on it, in the interface language of the moment.
 // The entry widgets of the two forms live as long as the view, so a redraw never takes away what
@@ -35,14 +37,16 @@ class RulesView : public QScrollArea {
 public:
     static constexpr QSize minimumEditorSize{600, 460};
 
+    // `shellExtension` is none where the platform has no desktop shell extension.
     RulesView(RulesEditor& editor, const ItemIcons& icons, const Workspace& workspace,
-              QWidget* parent = nullptr);
+              const DesktopShellExtension* shellExtension = nullptr, QWidget* parent = nullptr);
     ~RulesView() override;
 
     // Shows the store, the keyboard's input sources and the entry fields as they are now.
     void refresh();
 
 private:
+    QWidget* makeShellExtensionNotice();
     QWidget* makeRulesHeaderSection();
     QWidget* makeAddRuleSection();
     QWidget* makeRulesListSection();
@@ -54,13 +58,18 @@ private:
     void refreshAddRuleForm();
     void refreshWebsiteForm();
     void refreshFallback();
+    void refreshShellExtensionNotice();
     QString fallbackModeExplanation() const;
 
     RulesEditor& m_editor;
     const ItemIcons& m_icons;
     const Workspace& m_workspace;
+    const DesktopShellExtension* m_shellExtension;
     // The selectable input sources and the language as the last redraw read them.
     RuleRowContext m_rowContext;
+
+    QWidget* m_shellExtensionNotice = nullptr;
+    QLabel* m_shellExtensionNote = nullptr;
 
     QLabel* m_rulesTitle = nullptr;
     QCheckBox* m_autoSwitch = nullptr;
@@ -100,6 +109,7 @@ private:
     QLabel* m_limitationNote = nullptr;
 
     Subscription m_storeChanges;
+    Subscription m_shellExtensionChanges;
 };
 
 } // namespace korvalen

@@ -30,7 +30,8 @@ bool isCloseKey(const QKeyEvent& key)
 RulesWindowController::RulesWindowController(RuleStore& store, TextInputSources& inputSources,
                                              const Workspace& workspace,
                                              RulesEditor::AppList pickerApps,
-                                             RulesEditor::Suggestions suggestions)
+                                             RulesEditor::Suggestions suggestions,
+                                             const DesktopShellExtension* shellExtension)
     : m_store(store)
     , m_icons(inputSources, workspace)
     , m_editor(store, inputSources, std::move(pickerApps), std::move(suggestions))
@@ -38,7 +39,7 @@ RulesWindowController::RulesWindowController(RuleStore& store, TextInputSources&
 {
     auto* layout = new QVBoxLayout(m_window.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new RulesView(m_editor, m_icons, workspace, m_window.get()));
+    layout->addWidget(new RulesView(m_editor, m_icons, workspace, shellExtension, m_window.get()));
     m_window->setWindowTitle(localized(u"Korvalen 规则管理"_s));
     m_window->resize(initialSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -69,7 +70,8 @@ RulesWindowController& RulesWindowController::shared()
         },
         [](const QString& bundleID) {
             return UsageBaselineTracker::shared().suggestionForBundleID(bundleID);
-        });
+        },
+        Platform::shared().desktopShellExtension.get());
     return controller;
 }
 

@@ -11,6 +11,8 @@
 
 namespace korvalen {
 
+class DesktopShellExtension;
+
 // The rules window: made once, on first demand, and kept for the life of the process. Closing
 // it only hides it, so it comes back where and as the user left it, with whatever was typed in
 // its forms. Its title follows the interface language; Ctrl+W (Command-W on macOS) closes it.
@@ -19,9 +21,11 @@ class RulesWindowController : public QObject {
 public:
     static constexpr QSize initialSize{620, 480};
 
+    // `shellExtension` is none where the platform has no desktop shell extension.
     RulesWindowController(RuleStore& store, TextInputSources& inputSources,
                           const Workspace& workspace, RulesEditor::AppList pickerApps,
-                          RulesEditor::Suggestions suggestions);
+                          RulesEditor::Suggestions suggestions,
+                          const DesktopShellExtension* shellExtension = nullptr);
     ~RulesWindowController() override;
 
     // The window of the running application, made on the first call.

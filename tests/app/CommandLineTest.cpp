@@ -32,6 +32,11 @@ TEST(CommandLine, RequestsAndTheirMistakes)
         {{u"--browser-integration=status"_s}, Request::browserIntegrationStatus, 0},
         {{u"--browser-integration=add"_s}, Request::answered, 2},
         {{u"--autostart=on"_s, u"--browser-integration=status"_s}, Request::answered, 2},
+        {{u"--gnome-extension"_s, u"install"_s}, Request::gnomeExtensionInstall, 0},
+        {{u"--gnome-extension=remove"_s}, Request::gnomeExtensionRemove, 0},
+        {{u"--gnome-extension=status"_s}, Request::gnomeExtensionStatus, 0},
+        {{u"--gnome-extension=enable"_s}, Request::answered, 2},
+        {{u"--gnome-extension=status"_s, u"--browser-integration=status"_s}, Request::answered, 2},
         {{u"--help"_s}, Request::answered, 0},
         {{u"--version"_s}, Request::answered, 0},
         {{u"--autostart"_s, u"yes"_s}, Request::answered, 2},
@@ -50,5 +55,9 @@ TEST(CommandLine, RequestsAndTheirMistakes)
         }
     }
     EXPECT_TRUE(parse({u"--help"_s}).output.contains(u"--autostart <on|off>"_s));
+    EXPECT_TRUE(
+        parse({u"--help"_s}).output.contains(u"--gnome-extension <install|remove|status>"_s));
+    EXPECT_EQ(parse({u"--gnome-extension=enable"_s}).output,
+              u"--gnome-extension takes install, remove or status, not enable.\n"_s);
     EXPECT_TRUE(parse({u"--frobnicate"_s}).output.startsWith(u"Unknown option 'frobnicate'"_s));
 }

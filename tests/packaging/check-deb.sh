@@ -3,7 +3,8 @@
 # Makes the Debian package as `cpack -G DEB` in the build folder does, and checks what apt and
 # dpkg would see: dependencies worked out from the program, the fonts recommended, and the
 # program, its translations and its desktop files under /usr, where the desktop looks for them,
-# with the browser extension and Firefox's host manifest for all users.
+# with the browser extension and Firefox's host manifest for all users, and the GNOME Shell
+# extension: both copies for `korvalen --gnome-extension install`, one where GNOME Shell looks.
 set -euo pipefail
 cpack=$1 build=$2 out=$3 version=$4
 
@@ -42,6 +43,12 @@ for file in \
     ./usr/share/korvalen/browser-extension-update.xml \
     ./usr/share/korvalen/native-messaging-host-chromium.json \
     ./usr/lib/mozilla/native-messaging-hosts/io.github.korvalen.browser_host.json \
+    ./usr/share/korvalen/gnome-shell/43/metadata.json \
+    ./usr/share/korvalen/gnome-shell/43/extension.js \
+    ./usr/share/korvalen/gnome-shell/45/metadata.json \
+    ./usr/share/korvalen/gnome-shell/45/extension.js \
+    ./usr/share/gnome-shell/extensions/korvalen@korvalen.github.io/metadata.json \
+    ./usr/share/gnome-shell/extensions/korvalen@korvalen.github.io/extension.js \
     ./usr/share/korvalen/Korvalen_Korvalen.bundle/de.lproj/Localizable.strings \
     ./usr/share/korvalen/Korvalen_Korvalen.bundle/zh-Hans.lproj/Localizable.strings \
     ./usr/share/applications/io.github.korvalen.Korvalen.desktop \

@@ -1,10 +1,12 @@
 #include "RulesWindowFixture.h"
 #include "SharedStore.h"
 
+#include "platform/DesktopShellExtension.h"
 #include "rules_window/InputSourcePickerButton.h"
 #include "rules_window/RuleRows.h"
 #include "rules_window/RulesView.h"
 #include "rules_window/SearchableAppPickerButton.h"
+#include "support/Signal.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -75,7 +77,49 @@ protected:
     }
 };
 
+// A desktop that needs Korvalen's shell extension, which is not running yet.
+class NeededShellExtension final : public DesktopShellExtension {
+public:
+    bool isNeeded() const override { return true; }
+    bool isRunning() const override { return m_running; }
+    Subscription subscribeToRunningChanges(std::function<void()> handler) const override
+    {
+        return m_runningChanged.connect(std::move(handler));
+    }
+    Change install() override { return {}; }
+    Change remove() override { return {}; }
+    Status status() const override { return {}; }
+
+    void start()
+    {
+        m_running = true;
+        m_runningChanged.emit();
+    }
+
+private:
+    bool m_running = false;
+    Signal<> m_runningChanged;
+};
+
 } // namespace
+
+TEST_F(RulesViewTest, SaysWhatToDoUntilTheNeededShellExtensionRuns)
+{
+    NeededShellExtension extension;
+    RulesView needing{editor, icons, workspace, &extension};
+    needing.show();
+    const auto* notice = needing.findChild<QWidget*>(u"shellExtensionNotice"_s);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisibleTo(&needing));
+    EXPECT_TRUE(needing.findChild<QLabel*>(u"shellExtensionNote"_s)
+                    ->text()
+                    .contains(u"korvalen --gnome-extension install"_s));
+    extension.start();
+    EXPECT_FALSE(notice->isVisibleTo(&needing));
+
+    view.show();
+    EXPECT_FALSE(shown("shellExtensionNotice")) << "a platform without a shell extension";
+}
 
 TEST_F(RulesViewTest, EmptyStoreShowsPlaceholdersAndNoDefaultRow)
 {

@@ -15,20 +15,21 @@ struct WindowApplicationHints {
     QString gtkApplicationID; // _GTK_APPLICATION_ID
     // _KDE_NET_WM_DESKTOP_FILE, or the desktop entry KWin or GNOME Shell matched the window to.
     QString desktopFile;
-    QString wmClassInstance;  // WM_CLASS, first part
-    QString wmClassName;      // WM_CLASS, second part: the class
-    qint64 processID = 0;     // _NET_WM_PID; 0 when unknown
+    QString wmClassInstance; // WM_CLASS, first part
+    QString wmClassName;     // WM_CLASS, second part: the class
+    qint64 processID = 0;    // _NET_WM_PID; 0 when unknown
     // Whether the class arrived in lower case whatever the window set (KWin gives its scripts
     // the class so), so that StartupWMClass is compared in any case as a last resort.
     bool classCaseLost = false;
 };
 
 // Tells which application a window belongs to: its identifier, name and desktop entry, the
-// identifier being, first that applies, the GTK application ID, the window's desktop file, the desktop
-// entry whose StartupWMClass is the WM_CLASS instance or class, the desktop entry named after the
-// instance or class (as written, then in lower case), the desktop entry of the application ID that
-// a launcher gave the window's process (its systemd scope, from the process's cgroup), the desktop
-// entry whose program is named like the instance or class, or else the class itself.
+// identifier being, first that applies, the GTK application ID, the window's desktop file, the
+// desktop entry whose StartupWMClass is the WM_CLASS instance or class, the desktop entry named
+// after the instance or class (as written, then in lower case), the desktop entry of the
+// application ID that a launcher gave the window's process (its systemd scope, from the process's
+// cgroup), the desktop entry whose program is named like the instance or class, or else the class
+// itself.
 //
 // Desktop entries are read on first use and read again once their folders have changed, so an
 // application installed while we run is recognised.

@@ -12,8 +12,7 @@ constexpr int noWindowDelayMs = 150;
 bool saysNothing(const WindowApplicationHints& hints)
 {
     return hints.gtkApplicationID.isEmpty() && hints.desktopFile.isEmpty() &&
-           hints.wmClassInstance.isEmpty() && hints.wmClassName.isEmpty() &&
-           hints.processID == 0;
+           hints.wmClassInstance.isEmpty() && hints.wmClassName.isEmpty() && hints.processID == 0;
 }
 
 } // namespace
@@ -63,7 +62,8 @@ FocusedWindowApplication::applicationsOf(const QList<WindowApplicationHints>& wi
     return running;
 }
 
-RunningApplication FocusedWindowApplication::applicationOf(const WindowApplicationHints& hints) const
+RunningApplication
+FocusedWindowApplication::applicationOf(const WindowApplicationHints& hints) const
 {
     RunningApplication application = m_resolver.applicationForWindow(hints);
     application.activationPolicy = RunningApplication::ActivationPolicy::regular;

@@ -3,7 +3,6 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
-#include <QDBusReply>
 
 namespace korvalen {
 
@@ -11,9 +10,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The Shell answers from its main loop, between frames; a reply to the first call after the
-// extension appears may take a moment longer.
-constexpr int backgroundCallTimeoutMs = 2000;
+// The Shell answers from its main loop, between frames, and may be busy for a while opening
+// windows; nothing waits for the answer meanwhile.
+constexpr int callTimeoutMs = 5000;
 constexpr int windowFieldCount = 5;
 
 // A structure of the reply, read field by field; none when it is no structure of `count` fields.
@@ -66,7 +65,8 @@ GnomeShellExtension::GnomeShellExtension(QDBusConnection bus)
                 QDBusServiceWatcher::WatchForRegistration |
                     QDBusServiceWatcher::WatchForUnregistration)
 {
-    connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { setRunning(true); });
+    connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
+            [this] { setRunning(true); });
     connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { setRunning(false); });
     // Signals only from the name's owner: another program cannot pose as the Shell.
@@ -76,7 +76,7 @@ GnomeShellExtension::GnomeShellExtension(QDBusConnection bus)
                   SLOT(sourceChanged()));
     // The bus daemon itself always answers, and at once.
     if (QDBusConnectionInterface* daemon = m_bus.interface())
-        m_running = daemon->isServiceRegistered(serviceName).value();
+        setRunning(daemon->isServiceRegistered(serviceName).value());
 }
 
 void GnomeShellExtension::setRunning(bool running)
@@ -84,12 +84,36 @@ void GnomeShellExtension::setRunning(bool running)
     if (running == m_running)
         return;
     m_running = running;
+    ++m_generation;
+    m_focusedWindow.reset();
+    m_windows.clear();
+    m_inputSources.reset();
+    m_inputSourcesAsked = false;
+    m_inputSourcesStale = false;
+    if (running) {
+        askForFocusedWindow();
+        askForWindows();
+        askForInputSources();
+    }
     m_runningChanged.emit();
 }
 
 QDBusMessage GnomeShellExtension::methodCall(const QString& method) const
 {
     return QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, method);
+}
+
+void GnomeShellExtension::call(const QDBusMessage& request,
+                               std::function<void(const QList<QVariant>&)> replied)
+{
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(request, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, watcher, generation = m_generation, replied = std::move(replied)] {
+                watcher->deleteLater();
+                const QDBusMessage reply = watcher->reply();
+                if (generation == m_generation && reply.type() == QDBusMessage::ReplyMessage)
+                    replied(reply.arguments());
+            });
 }
 
 std::optional<GnomeShellExtension::Window>
@@ -122,59 +146,77 @@ GnomeShellExtension::inputSourcesFrom(const QList<QVariant>& arguments)
     return sources;
 }
 
-void GnomeShellExtension::askForFocusedWindow(std::function<void(std::optional<Window>)> done)
+void GnomeShellExtension::askForFocusedWindow()
 {
-    auto* watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(methodCall(u"FocusedWindow"_s), backgroundCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [watcher, done = std::move(done)] {
-                watcher->deleteLater();
-                const QDBusMessage reply = watcher->reply();
-                done(reply.type() == QDBusMessage::ReplyMessage ? windowFrom(reply.arguments())
-                                                                 : std::nullopt);
-            });
+    call(methodCall(u"FocusedWindow"_s), [this](const QList<QVariant>& arguments) {
+        // A change of focus announced while the question was out is newer than this answer.
+        if (m_focusedWindow)
+            return;
+        if (const auto window = windowFrom(arguments)) {
+            m_focusedWindow = window;
+            m_focusChanged.emit(*window);
+        }
+    });
 }
 
-std::optional<QList<GnomeShellExtension::Window>> GnomeShellExtension::windows()
+void GnomeShellExtension::askForWindows()
 {
-    const auto reply = m_calls.call(m_bus, methodCall(u"Windows"_s));
-    if (!reply || reply->size() != 1)
-        return std::nullopt;
-    const auto listed = structureArray(reply->first(), windowFieldCount);
-    if (!listed)
-        return std::nullopt;
-    QList<Window> windows;
-    for (const QList<QVariant>& fields : *listed) {
-        auto window = windowFrom(fields);
-        if (!window)
-            return std::nullopt;
-        windows.append(std::move(*window));
+    call(methodCall(u"Windows"_s), [this](const QList<QVariant>& arguments) {
+        const auto listed = structureArray(arguments.value(0), windowFieldCount);
+        if (!listed)
+            return;
+        QList<Window> windows;
+        for (const QList<QVariant>& fields : *listed) {
+            if (auto window = windowFrom(fields))
+                windows.append(std::move(*window));
+        }
+        m_windows = std::move(windows);
+    });
+}
+
+void GnomeShellExtension::askForInputSources()
+{
+    if (m_inputSourcesAsked) {
+        m_inputSourcesStale = true;
+        return;
     }
-    return windows;
-}
-
-std::optional<GnomeShellExtension::InputSources> GnomeShellExtension::inputSources()
-{
-    const auto reply = m_calls.call(m_bus, methodCall(u"InputSources"_s));
-    return reply ? inputSourcesFrom(*reply) : std::nullopt;
+    m_inputSourcesAsked = true;
+    call(methodCall(u"InputSources"_s), [this](const QList<QVariant>& arguments) {
+        m_inputSourcesAsked = false;
+        if (std::exchange(m_inputSourcesStale, false)) {
+            askForInputSources();
+            return;
+        }
+        if (auto sources = inputSourcesFrom(arguments)) {
+            m_inputSources = std::move(sources);
+            m_sourceChanged.emit();
+        }
+    });
 }
 
 bool GnomeShellExtension::activateSource(int index)
 {
-    if (index < 0)
+    if (!m_running || index < 0)
         return false;
-    return m_calls.call(m_bus, methodCall(u"ActivateSource"_s) << quint32(index)).has_value();
+    // The Shell announces the switch, and a refusal leaves nothing to do.
+    call(methodCall(u"ActivateSource"_s) << quint32(index), [](const QList<QVariant>&) {});
+    return true;
 }
 
 void GnomeShellExtension::focusChanged(const QDBusMessage& message)
 {
-    if (const auto window = windowFrom(message.arguments()))
-        m_focusChanged.emit(*window);
+    const auto window = windowFrom(message.arguments());
+    if (!window)
+        return;
+    m_focusedWindow = window;
+    // Windows come and go with changes of focus: opened windows take it, closed ones pass it on.
+    askForWindows();
+    m_focusChanged.emit(*window);
 }
 
 void GnomeShellExtension::sourceChanged()
 {
-    m_sourceChanged.emit();
+    askForInputSources();
 }
 
 } // namespace korvalen

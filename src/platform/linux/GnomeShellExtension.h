@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/linux/BoundedDBusCalls.h"
 #include "support/Signal.h"
 
 #include <QDBusConnection>
@@ -17,8 +16,10 @@ namespace korvalen {
 // sources to itself (everywhere); the extension, running inside the Shell, tells both and
 // switches input sources on request. It answers only programs of the Shell's own user.
 //
-// Calls wait at most a short while for the Shell (see BoundedDBusCalls); whether the extension
-// runs is known from the bus without asking the Shell.
+// Nothing here waits for the Shell, whose main loop also draws the screen and may be busy for a
+// while as windows open: what the Shell said last is kept, asked again in the background whenever
+// the Shell announces a change, and changes are passed on once the new answer is in. Whether the
+// extension runs is known from the bus without asking the Shell.
 class GnomeShellExtension final : public QObject {
     Q_OBJECT
 
@@ -63,20 +64,24 @@ public:
     // Whether the extension holds its name on the bus now.
     bool isRunning() const { return m_running; }
 
-    // Asked without waiting: the window reaches `done` from the event loop, none when the call
-    // failed; nothing does once this object is gone.
-    void askForFocusedWindow(std::function<void(std::optional<Window>)> done);
-    // The Shell's normal windows, in its order.
-    std::optional<QList<Window>> windows();
-    std::optional<InputSources> inputSources();
+    // The window that had the focus when the Shell last said; none until it has said.
+    const std::optional<Window>& focusedWindow() const { return m_focusedWindow; }
+    // The Shell's normal windows as of the last change of focus, in its order.
+    const QList<Window>& windows() const { return m_windows; }
+    // As of the last change the Shell announced; none until it has answered.
+    const std::optional<InputSources>& inputSources() const { return m_inputSources; }
+    // Asks the Shell to switch to the source at the index; false when the extension does not
+    // run. The switch is announced as a change once the Shell has made it.
     bool activateSource(int index);
 
-    // Each carries the newly focused window, empty when none has the focus.
+    // Each carries the newly focused window, empty when none has the focus; also when the Shell
+    // first says which window has the focus.
     [[nodiscard]] Subscription subscribeToFocusChanges(std::function<void(const Window&)> handler)
     {
         return m_focusChanged.connect(std::move(handler));
     }
-    // The source in use, or the list of sources, changed.
+    // The source in use, or the list of sources, changed (inputSources() has the news), or the
+    // extension went.
     [[nodiscard]] Subscription subscribeToSourceChanges(std::function<void()> handler)
     {
         return m_sourceChanged.connect(std::move(handler));
@@ -97,11 +102,26 @@ private Q_SLOTS:
 private:
     QDBusMessage methodCall(const QString& method) const;
     void setRunning(bool running);
+    // Calls in the background; `replied` gets the reply's arguments, from the event loop, unless
+    // the call failed or the extension has gone or come back since.
+    void call(const QDBusMessage& request, std::function<void(const QList<QVariant>&)> replied);
+    void askForFocusedWindow();
+    void askForWindows();
+    void askForInputSources();
 
     QDBusConnection m_bus;
     QDBusServiceWatcher m_watcher;
-    BoundedDBusCalls m_calls;
     bool m_running = false;
+    // Counts the extension's comings and goings, so that a late answer to an earlier one is
+    // dropped.
+    quint64 m_generation = 0;
+    std::optional<Window> m_focusedWindow;
+    QList<Window> m_windows;
+    std::optional<InputSources> m_inputSources;
+    // The Shell announces changes of its sources in bursts: one question at a time, and one more
+    // if news came while it was out.
+    bool m_inputSourcesAsked = false;
+    bool m_inputSourcesStale = false;
     Signal<Window> m_focusChanged;
     Signal<> m_sourceChanged;
     Signal<> m_runningChanged;

@@ -22,9 +22,11 @@ GnomeShellInputSources::GnomeShellInputSources(QDBusConnection bus)
 {
     m_subscriptions.push_back(
         m_extension.subscribeToSourceChanges([this] { announceSelectedKeyboardSourceChanged(); }));
+    // A new extension's sources are announced once it has told them.
     m_subscriptions.push_back(m_extension.subscribeToRunningChanges([this] {
         announceRunningChanged();
-        announceSelectedKeyboardSourceChanged();
+        if (!m_extension.isRunning())
+            announceSelectedKeyboardSourceChanged();
     }));
 }
 
@@ -38,8 +40,7 @@ QString GnomeShellInputSources::identifierOf(const QString& gnomeIdentifier)
         // GNOME writes a layout's variant after a plus sign, XKB's rules in parentheses.
         const QString layout = id.section(u'+', 0, 0);
         const QString variant = id.section(u'+', 1);
-        return variant.isEmpty() ? u"xkb:"_s + layout
-                                 : u"xkb:"_s + layout + u'(' + variant + u')';
+        return variant.isEmpty() ? u"xkb:"_s + layout : u"xkb:"_s + layout + u'(' + variant + u')';
     }
     return gnomeIdentifier;
 }
@@ -63,7 +64,7 @@ bool GnomeShellInputSources::isRunning()
 QList<TextInputSources::Handle> GnomeShellInputSources::enabledSources()
 {
     QList<Handle> handles;
-    const auto listed = m_extension.inputSources();
+    const auto& listed = m_extension.inputSources();
     if (!listed)
         return handles;
     for (const auto& source : listed->sources)
@@ -73,7 +74,7 @@ QList<TextInputSources::Handle> GnomeShellInputSources::enabledSources()
 
 TextInputSources::Handle GnomeShellInputSources::currentKeyboardSource()
 {
-    const auto listed = m_extension.inputSources();
+    const auto& listed = m_extension.inputSources();
     if (!listed || listed->current < 0)
         return nullptr;
     return std::make_shared<ShellSource>(listed->sources[listed->current]);
@@ -85,7 +86,7 @@ int GnomeShellInputSources::select(const Handle& source)
     if (!wanted)
         return notListed;
     // GNOME switches by position, and the list may have changed since the handle was made.
-    const auto listed = m_extension.inputSources();
+    const auto& listed = m_extension.inputSources();
     if (!listed)
         return notTaken;
     const auto found =
@@ -95,7 +96,7 @@ int GnomeShellInputSources::select(const Handle& source)
     if (found == listed->sources.cend())
         return notListed;
     return m_extension.activateSource(int(found - listed->sources.cbegin())) ? selectAccepted
-                                                                              : notTaken;
+                                                                             : notTaken;
 }
 
 std::optional<bool> GnomeShellInputSources::isSelectCapable(const Handle& source) const

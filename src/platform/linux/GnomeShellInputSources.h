@@ -19,7 +19,7 @@ public:
     enum SelectStatus {
         // The handle is not one of ours, or its source is no longer in GNOME's list.
         notListed = 1,
-        // The extension is not running, or the Shell did not take the request in time.
+        // The extension is not running, or has not yet told the sources.
         notTaken = 2,
     };
 

@@ -26,8 +26,8 @@ GnomeShellWorkspace::GnomeShellWorkspace(QDBusConnection bus, ApplicationResolve
     , m_extension(std::move(bus))
     , m_focus(m_resolver, [this] { announceActivation(); })
 {
-    m_subscriptions.push_back(m_extension.subscribeToFocusChanges(
-        [this](const GnomeShellExtension::Window& window) {
+    m_subscriptions.push_back(
+        m_extension.subscribeToFocusChanges([this](const GnomeShellExtension::Window& window) {
             m_focus.windowFocused(hintsOf(window));
         }));
     m_subscriptions.push_back(m_extension.subscribeToRunningChanges([this] { followExtension(); }));
@@ -36,16 +36,9 @@ GnomeShellWorkspace::GnomeShellWorkspace(QDBusConnection bus, ApplicationResolve
 
 void GnomeShellWorkspace::followExtension()
 {
-    if (!m_extension.isRunning()) {
+    // A new extension tells the focused window as soon as it has answered.
+    if (!m_extension.isRunning())
         m_focus.clear();
-        return;
-    }
-    // A focus change that comes while the question is out is newer than its answer.
-    m_extension.askForFocusedWindow(
-        [this, asked = m_focus.frontmost()](std::optional<GnomeShellExtension::Window> window) {
-            if (window && m_focus.frontmost() == asked)
-                m_focus.windowFocused(hintsOf(*window));
-        });
 }
 
 std::optional<RunningApplication> GnomeShellWorkspace::frontmostApplication() const
@@ -56,8 +49,7 @@ std::optional<RunningApplication> GnomeShellWorkspace::frontmostApplication() co
 QList<RunningApplication> GnomeShellWorkspace::runningApplications() const
 {
     QList<WindowApplicationHints> windows;
-    for (const GnomeShellExtension::Window& window : m_extension.windows().value_or(
-             QList<GnomeShellExtension::Window>()))
+    for (const GnomeShellExtension::Window& window : m_extension.windows())
         windows.append(hintsOf(window));
     return m_focus.applicationsOf(windows);
 }

@@ -40,7 +40,7 @@ private:
     void followExtension();
 
     ApplicationResolver m_resolver;
-    mutable GnomeShellExtension m_extension;
+    GnomeShellExtension m_extension;
     FocusedWindowApplication m_focus;
     std::vector<Subscription> m_subscriptions;
 };

@@ -8,10 +8,10 @@ namespace korvalen {
 
 using namespace Qt::Literals::StringLiterals;
 
-InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults,
-                                                  std::unique_ptr<TextInputSources> layouts,
-                                                  const QString& layoutsName,
-                                                  std::unique_ptr<InputMethodFramework> desktopSources)
+InputBackendChoice::Made
+InputBackendChoice::make(const UserDefaults& defaults, std::unique_ptr<TextInputSources> layouts,
+                         const QString& layoutsName,
+                         std::unique_ptr<InputMethodFramework> desktopSources)
 {
     const QString named = defaults.stringForKey(settingKey).value_or(QString());
     const QString choices = desktopSources ? u"xkb, ibus, fcitx5, gnome"_s : u"xkb, ibus, fcitx5"_s;
@@ -36,8 +36,7 @@ InputBackendChoice::Made InputBackendChoice::make(const UserDefaults& defaults,
                                                                  std::move(layouts), layoutsName);
     QString description = automatic->backendInUseName() + u" (chosen automatically"_s;
     if (!named.isEmpty())
-        description +=
-            u"; "_s + settingKey + u" \""_s + named + u"\" is none of "_s + choices;
+        description += u"; "_s + settingKey + u" \""_s + named + u"\" is none of "_s + choices;
     description += u')';
     return {std::move(automatic), description};
 }

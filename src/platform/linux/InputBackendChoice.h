@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/TextInputSources.h"
-#include "platform/linux/InputMethodFramework.h"
 #include "platform/UserDefaults.h"
+#include "platform/linux/InputMethodFramework.h"
 
 #include <QString>
 

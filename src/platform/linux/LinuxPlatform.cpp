@@ -4,6 +4,7 @@
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/ExtensionFirstBrowserScripting.h"
+#include "platform/linux/GnomeShellExtensionInstaller.h"
 #include "platform/linux/NativeMessagingHostManifests.h"
 #include "platform/linux/XdgAutostart.h"
 
@@ -34,6 +35,10 @@ std::unique_ptr<Platform> makeNativePlatform()
     // The host is installed beside korvalen, and the build puts it there too.
     platform->browserIntegration =
         NativeMessagingHostManifests::forCurrentUser(QCoreApplication::applicationDirPath());
+    // Installed beside the program's data as well, or taken from the source tree.
+    platform->desktopShellExtension = GnomeShellExtensionInstaller::forCurrentUser(
+        QCoreApplication::applicationDirPath(),
+        DesktopSession::kindOf(DesktopSession::Environment::current()));
     return platform;
 }
 

@@ -134,9 +134,9 @@ bool X11Workspace::concernFrontmostApplication(const std::vector<XEvent>& events
         return true;
     // Focus leaving a watched window or reaching the root: only the focus counts where no window
     // manager publishes an active window, and asking again costs little where one does.
-    const Atom identities[] = {
-        XA_WM_CLASS, m_atoms.gtkApplicationID, m_atoms.desktopFile, XA_WM_TRANSIENT_FOR,
-        XA_WM_HINTS, m_atoms.clientLeader};
+    const Atom identities[] = {XA_WM_CLASS,         m_atoms.gtkApplicationID,
+                               m_atoms.desktopFile, XA_WM_TRANSIENT_FOR,
+                               XA_WM_HINTS,         m_atoms.clientLeader};
     return std::ranges::any_of(events, [&](const XEvent& event) {
         if (event.type == FocusIn || event.type == FocusOut)
             return true;
@@ -302,8 +302,7 @@ WindowApplicationHints X11Workspace::hintsOfWindow(X11Connection::Window window)
     WindowApplicationHints hints;
     hints.gtkApplicationID =
         m_connection->textProperty(window, m_atoms.gtkApplicationID).value_or(QString());
-    hints.desktopFile =
-        m_connection->textProperty(window, m_atoms.desktopFile).value_or(QString());
+    hints.desktopFile = m_connection->textProperty(window, m_atoms.desktopFile).value_or(QString());
     // WM_CLASS holds two zero-terminated texts: the instance name, then the class.
     const QStringList wmClass =
         m_connection->textProperty(window, XA_WM_CLASS).value_or(QString()).split(u'\0');
