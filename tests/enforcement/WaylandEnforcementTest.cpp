@@ -16,6 +16,13 @@
 #include "platform/linux/KwinSession.h"
 #endif
 
+#ifdef KORVALEN_GNOME_SHELL_FIXTURE
+#include "platform/linux/GnomeShellInputSources.h"
+#include "platform/linux/GnomeShellWorkspace.h"
+
+#include "platform/linux/GnomeShellSession.h"
+#endif
+
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -166,6 +173,52 @@ TEST_F(WaylandEnforcementTest, KwinFocusSwitchesToEachWindowsLayout)
     EXPECT_TRUE(engine->currentIs(us));
     ASSERT_TRUE(focus(flower));
     EXPECT_TRUE(engine->currentIs(de));
+}
+#endif
+
+#ifdef KORVALEN_GNOME_SHELL_FIXTURE
+// Windows and input sources from GNOME Shell through Korvalen's extension; a switch made in GNOME
+// while a window with a rule is in front is noticed and undone.
+TEST_F(WaylandEnforcementTest, GnomeFocusSwitchesGnomesInputSource)
+{
+    const QString alpha = u"io.github.korvalen.Alpha"_s;
+    const QString beta = u"io.github.korvalen.Beta"_s;
+    korvalen::testing::GnomeShellSession session{QStringLiteral(KORVALEN_GNOME_SHELL_FIXTURE),
+                                                 {alpha, beta}};
+    addRule(alpha, "Alpha", de);
+    addRule(beta, "Beta", us);
+    GnomeShellWorkspace workspace(session.connect(u"workspace"_s), resolver());
+    GnomeShellInputSources sources(session.connect(u"sources"_s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sources.enabledSources().size() == 2; }, patience));
+    const auto engine = start(workspace, sources);
+
+    for (const QString& appID : {alpha, beta}) {
+        ASSERT_TRUE(session.open(u"foot"_s, {u"--app-id="_s + appID, u"sleep"_s, u"600"_s}));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return workspace.frontmostBundleID() == appID; }, patience));
+        EXPECT_TRUE(engine->currentIs(appID == alpha ? de : us));
+    }
+    for (const QString& appID : {alpha, beta, alpha}) {
+        ASSERT_TRUE(session.activate(appID));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return workspace.frontmostBundleID() == appID; }, patience));
+        EXPECT_TRUE(engine->currentIs(appID == alpha ? de : us));
+    }
+
+    // The user picks English in GNOME's menu (here: another client of the extension).
+    QStringList seen;
+    const Subscription changes = sources.subscribeToSelectedKeyboardSourceChanges([&] {
+        if (const auto current = InputSourceManager::currentSource(sources))
+            seen.append(current->id);
+    });
+    const QDBusMessage picked = session.connect(u"menu"_s).call(
+        QDBusMessage::createMethodCall(GnomeShellExtension::serviceName,
+                                       GnomeShellExtension::objectPath,
+                                       GnomeShellExtension::interfaceName, u"ActivateSource"_s)
+        << quint32(0));
+    ASSERT_EQ(picked.type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.contains(us) && seen.last() == de; }, patience))
+        << qPrintable(seen.join(u' '));
 }
 #endif
 
