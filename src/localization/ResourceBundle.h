@@ -10,8 +10,9 @@
 namespace korvalen {
 
 // Where the resource bundle is looked for, in this order: installed beside the program
-// (<prefix>/share/korvalen/Korvalen_Korvalen.bundle for a program in <prefix>/bin), then in the
-// source tree the program was built from, so that a build runs without being installed.
+// (<prefix>/share/korvalen/Korvalen_Korvalen.bundle for a program in <prefix>/bin, and
+// Contents/Resources/Korvalen_Korvalen.bundle in a macOS application bundle), then in the source
+// tree the program was built from, so that a build runs without being installed.
 // Needs the application object.
 QStringList resourceBundleLocations();
 

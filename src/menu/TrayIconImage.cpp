@@ -60,11 +60,12 @@ QIcon trayIconImage(const QColor& colour)
 
 QIcon trayIconImage(const QColor& colour, const QString& shippedImageFolder)
 {
-    if (QIcon::hasThemeIcon(themeIconName))
-        return QIcon::fromTheme(themeIconName);
-    QIcon icon = shippedImage(colour, shippedImageFolder);
+    QIcon icon = QIcon::hasThemeIcon(themeIconName) ? QIcon::fromTheme(themeIconName)
+                                                    : shippedImage(colour, shippedImageFolder);
     if (icon.isNull())
         icon = keyboardCharacter(colour);
+    // The theme's icon too: on macOS the theme is the system's symbols, drawn in the palette's
+    // colour, and only a mask follows the menu bar's own. Other trays ignore the mark.
     icon.setIsMask(true);
     return icon;
 }

@@ -8,8 +8,8 @@ namespace korvalen {
 
 // The tray icon, first that works: the icon theme's "input-keyboard", so the icon matches the
 // rest of the panel; else the keyboard image shipped with Korvalen, in `colour`, so a bare
-// system shows one too; else the keyboard character U+2328 drawn in `colour`. Outside the theme
-// the icon is a mask, which macOS draws in the menu bar's own colour.
+// system shows one too; else the keyboard character U+2328 drawn in `colour`. Always marked as a
+// mask, which macOS draws in the menu bar's own colour (a template image).
 QIcon trayIconImage(const QColor& colour);
 
 // The same, with the shipped images looked for in `shippedImageFolder` (files

@@ -15,9 +15,9 @@ constexpr qint64 maximumFileSize = 4 * 1024 * 1024;
 
 // The text values of the <dict> the reader is on, its other values skipped; none on malformed
 // XML.
-std::optional<QHash<QString, QString>> dictionaryTexts(QXmlStreamReader& reader)
+std::optional<InfoPlist::Texts> dictionaryTexts(QXmlStreamReader& reader)
 {
-    QHash<QString, QString> texts;
+    InfoPlist::Texts texts;
     std::optional<QString> pendingKey;
     while (reader.readNextStartElement()) {
         if (reader.name() == u"key") {
@@ -38,25 +38,32 @@ std::optional<QHash<QString, QString>> dictionaryTexts(QXmlStreamReader& reader)
 
 } // namespace
 
-InfoPlist::InfoPlist(QHash<QString, QString> texts)
+InfoPlist::InfoPlist(Texts texts)
     : m_texts(std::move(texts))
 {
 }
 
-std::optional<InfoPlist> InfoPlist::read(const QString& path)
+std::optional<InfoPlist> InfoPlist::read(const QString& path, const BinaryReader& binary)
 {
     // Opened before its size is asked, so that the size comes from the open file rather than from
     // a second walk along the path.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() > maximumFileSize)
         return std::nullopt;
-    return parse(file.read(file.size()));
+    return parse(file.read(file.size()), binary);
 }
 
-std::optional<InfoPlist> InfoPlist::parse(const QByteArray& xml)
+std::optional<InfoPlist> InfoPlist::parse(const QByteArray& contents, const BinaryReader& binary)
 {
+    // The version follows the six letters; which versions are read is the platform's concern.
+    if (contents.startsWith("bplist")) {
+        auto texts = binary ? binary(contents) : std::nullopt;
+        if (!texts)
+            return std::nullopt;
+        return InfoPlist(std::move(*texts));
+    }
     // <plist version="1.0"><dict>…</dict></plist>
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(contents);
     if (!reader.readNextStartElement() || reader.name() != u"plist" ||
         !reader.readNextStartElement() || reader.name() != u"dict")
         return std::nullopt;

@@ -1,7 +1,5 @@
 #include "platform/InfoPlistApplicationBundles.h"
 
-#include "platform/InfoPlist.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -11,8 +9,10 @@ namespace {
 const QString bundleSuffix = QStringLiteral(".app");
 } // namespace
 
-InfoPlistApplicationBundles::InfoPlistApplicationBundles(QStringList folders)
+InfoPlistApplicationBundles::InfoPlistApplicationBundles(QStringList folders,
+                                                         InfoPlist::BinaryReader binaryPlists)
     : m_folders(std::move(folders))
+    , m_binaryPlists(std::move(binaryPlists))
 {
 }
 
@@ -42,8 +42,8 @@ std::optional<ApplicationBundle> InfoPlistApplicationBundles::open(const QString
 {
     // A bundle is a folder that describes itself: a file or a folder named like a bundle but
     // without a readable property list is not one. Reading the list straight away tells both.
-    const auto plist =
-        InfoPlist::read(entryPath(folder, entryName) + QStringLiteral("/Contents/Info.plist"));
+    const auto plist = InfoPlist::read(
+        entryPath(folder, entryName) + QStringLiteral("/Contents/Info.plist"), m_binaryPlists);
     if (!plist)
         return std::nullopt;
     return ApplicationBundle{plist->text(QStringLiteral("CFBundleIdentifier")),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ApplicationBundles.h"
+#include "platform/InfoPlist.h"
 
 namespace korvalen {
 
@@ -9,7 +10,10 @@ namespace korvalen {
 // alone so that the same code runs, and is tested, on every system.
 class InfoPlistApplicationBundles final : public ApplicationBundles {
 public:
-    explicit InfoPlistApplicationBundles(QStringList folders);
+    // Lists in the binary form are read by `binaryPlists`; without one, bundles that keep their
+    // list in that form are not applications.
+    explicit InfoPlistApplicationBundles(QStringList folders,
+                                         InfoPlist::BinaryReader binaryPlists = {});
 
     // "/Applications", "/System/Applications", "/System/Applications/Utilities" and the user's
     // own "Applications" folder, in that order.
@@ -29,6 +33,7 @@ public:
 
 private:
     QStringList m_folders;
+    InfoPlist::BinaryReader m_binaryPlists;
 };
 
 } // namespace korvalen

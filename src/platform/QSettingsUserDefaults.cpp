@@ -1,5 +1,7 @@
 #include "platform/QSettingsUserDefaults.h"
 
+#include <algorithm>
+
 namespace korvalen {
 
 QSettingsUserDefaults::QSettingsUserDefaults(std::unique_ptr<QSettings> settings)
@@ -11,6 +13,17 @@ std::unique_ptr<QSettingsUserDefaults> QSettingsUserDefaults::inIniFile(const QS
 {
     return std::make_unique<QSettingsUserDefaults>(
         std::make_unique<QSettings>(path, QSettings::IniFormat));
+}
+
+std::unique_ptr<QSettings> QSettingsUserDefaults::nativeSettings(const QString& bundleIdentifier)
+{
+    QStringList labels = bundleIdentifier.split(u'.');
+    const QString application = labels.takeLast();
+    std::reverse(labels.begin(), labels.end());
+    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                labels.join(u'.'), application);
+    settings->setFallbacksEnabled(false);
+    return settings;
 }
 
 std::optional<QVariant> QSettingsUserDefaults::objectForKey(const QString& key) const

@@ -18,6 +18,12 @@ public:
 
     // INI settings in the given file, created with its folder on the first write.
     static std::unique_ptr<QSettingsUserDefaults> inIniFile(const QString& path);
+    // The native settings of the application with this bundle identifier: on macOS its own user
+    // defaults domain, for which QSettings wants the organization's Internet domain (the
+    // identifier's leading labels, reversed) and the application name (its last label). Without
+    // fallbacks, which there would answer from the organization's domain and the global one for
+    // keys the application never wrote.
+    static std::unique_ptr<QSettings> nativeSettings(const QString& bundleIdentifier);
 
     std::optional<QVariant> objectForKey(const QString& key) const override;
     void setObject(const QString& key, const QVariant& value) override;

@@ -112,6 +112,34 @@ TEST_F(InstalledAppsScannerTest, OnlyBundlesDirectlyInsideNamedDotAppWithAnIdent
     EXPECT_EQ(scan(), expected);
 }
 
+TEST_F(InstalledAppsScannerTest, ListsInTheBinaryFormAreLeftToThePlatformsReader)
+{
+    // What Core Foundation reads on macOS; a stand-in here, keyed by the bytes it is handed.
+    const QByteArray calculator("bplist00 calculator");
+    const QByteArray broken("bplist00 broken");
+    QList<QByteArray> handed;
+    const InfoPlist::BinaryReader reader =
+        [&](const QByteArray& contents) -> std::optional<InfoPlist::Texts> {
+        handed.append(contents);
+        if (contents != calculator)
+            return std::nullopt;
+        return InfoPlist::Texts{{u"CFBundleIdentifier"_s, u"com.example.calculator"_s},
+                                {u"CFBundleName"_s, u"Calculator"_s}};
+    };
+    disk.write(u"Applications/Calculator.app/Contents/Info.plist"_s, calculator);
+    disk.write(u"Applications/Broken.app/Contents/Info.plist"_s, broken);
+    disk.writeApp(u"Applications/Editor.app"_s, "com.example.editor", "Editor");
+
+    const QList<InstalledApp> expected{
+        {u"com.example.calculator"_s, u"Calculator"_s, applications + u"/Calculator.app"_s},
+        {u"com.example.editor"_s, u"Editor"_s, applications + u"/Editor.app"_s},
+    };
+    EXPECT_EQ(InstalledAppsScanner::scan(InfoPlistApplicationBundles({applications}, reader)),
+              expected);
+    EXPECT_EQ(handed.size(), 2) << "the XML list is read here";
+    EXPECT_EQ(displayNames(scan()), QStringList{u"Editor"_s}) << "without a reader, no binary";
+}
+
 TEST_F(InstalledAppsScannerTest, DisplayNameIsTheFirstNameGivenAsTextThenTheEntryName)
 {
     disk.writeApp(u"Applications/Both.app"_s, "both", "Display", "Short");

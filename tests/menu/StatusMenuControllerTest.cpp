@@ -121,5 +121,6 @@ TEST(TrayIconImage, TheIconThemesKeyboardComesFirst)
     const QIcon themed = trayIconImage(Qt::black);
     EXPECT_EQ(themed.name(), u"input-keyboard"_s);
     EXPECT_EQ(themed.pixmap(22).toImage().pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_TRUE(themed.isMask()) << "macOS draws it as a template image only then";
     QIcon::setThemeName(u"no-such-theme"_s);
 }

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 using namespace korvalen;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -95,4 +96,16 @@ TEST_F(QSettingsUserDefaultsTest, UnwritableLocationKeepsValuesInMemory)
     defaults->removeObject(QStringLiteral("Korvalen.b"));
     EXPECT_EQ(defaults->stringForKey(QStringLiteral("Korvalen.a")), QStringLiteral("kept"));
     EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST(QSettingsUserDefaultsNative, NamesTheDomainOfTheBundleIdentifierWithoutFallbacks)
+{
+    // Qt builds the macOS domain from the organization's Internet domain, reversed, and the
+    // application name: these two give back "io.github.korvalen.Korvalen".
+    const auto settings = QSettingsUserDefaults::nativeSettings(u"io.github.korvalen.Korvalen"_s);
+    EXPECT_EQ(settings->format(), QSettings::NativeFormat);
+    EXPECT_EQ(settings->scope(), QSettings::UserScope);
+    EXPECT_EQ(settings->organizationName(), u"korvalen.github.io"_s);
+    EXPECT_EQ(settings->applicationName(), u"Korvalen"_s);
+    EXPECT_FALSE(settings->fallbacksEnabled());
 }
