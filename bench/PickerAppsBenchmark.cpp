@@ -2,6 +2,7 @@
 // each way applications are installed: desktop entries (Linux) and .app bundles (macOS). The
 // files are in the page cache, as they are when the user opens the rules window a second time.
 
+#include "Figure.h"
 #include "GeneratedApplications.h"
 #include "apps/InstalledAppsScanner.h"
 #include "platform/InfoPlistApplicationBundles.h"
@@ -14,9 +15,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
 using namespace korvalen;
@@ -43,7 +44,7 @@ QList<RunningApplication> runningApplications()
     return running;
 }
 
-// Runs the picker list repeatedly after one warm-up round and prints the times.
+// Runs the picker list repeatedly after one warm-up round and prints the median time.
 void timePickerApps(const char* label, const ApplicationBundles& bundles,
                     const Workspace& workspace)
 {
@@ -58,12 +59,12 @@ void timePickerApps(const char* label, const ApplicationBundles& bundles,
     }
     // The processor time shows the cost apart from other programs competing for the processor.
     const double cpuMilliseconds = double(std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC / rounds;
-    std::sort(milliseconds.begin(), milliseconds.end());
-    std::printf("%-16s %d installed, %d running, %lld listed: median %.1f ms, fastest %.1f ms, "
-                "slowest %.1f ms; processor time %.1f ms per round (%d rounds)\n",
-                label, installedCount, runningCount, static_cast<long long>(listed),
-                milliseconds[milliseconds.size() / 2], milliseconds.front(), milliseconds.back(),
-                cpuMilliseconds, rounds);
+    std::fprintf(stderr, "pickerApps over %s: %lld listed; processor time %.1f ms per round\n",
+                 label, static_cast<long long>(listed), cpuMilliseconds);
+    printMedianFigure(std::string("pickerApps over ") + label + " (" +
+                          std::to_string(installedCount) + " installed, " +
+                          std::to_string(runningCount) + " running)",
+                      std::move(milliseconds), "under 100 ms");
 }
 
 } // namespace

@@ -20,6 +20,16 @@ RUN_PACKAGES=(fonts-noto-cjk fonts-noto-core)
 DEMO_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox trayer xterm xdotool x11-utils
                imagemagick)
 
+# What the activation latency benchmark adds (bench/run-activation-latency.sh): an X server of its
+# own (Xvnc) with two layouts that setxkbmap (x11-xkb-utils) loads, a window manager that answers
+# activation requests (openbox), windows to activate (xterm), and xxkb, the layout switcher that
+# keeps a layout per window, whose figures Korvalen's are set beside. The rest of bench/run-all.sh
+# adds Google Benchmark (libbenchmark-dev) for the short benchmarks and, for timing the real
+# program on a desktop of its own, a tray (trayer), xdotool and xprop (x11-utils) to see it ready
+# and a session bus of its own (dbus-run-session, from dbus-daemon).
+BENCH_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox xterm xxkb
+                libbenchmark-dev trayer xdotool x11-utils dbus-daemon)
+
 # Debian packages the test suite needs on top of the build. The X11 tests run against Xvnc, whose
 # keymap setxkbmap (x11-xkb-utils) loads; the browser tests drive Debian's Chromium; the tray test
 # plays a desktop panel on a private session bus of dbus-run-session (dbus-daemon); one test runs
@@ -38,6 +48,10 @@ TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server
                firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
                ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev
                kwin-wayland weston gnome-shell dconf-service "${DEMO_PACKAGES[@]}")
+
+# What the fuzz step of scripts/test adds: clang, and the libraries of its libFuzzer and sanitizers
+# (libclang-rt-dev), which Debian's clang only recommends.
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # Installs the given Debian packages that are missing; does nothing when all are present,
 # so the scripts can be run again and again without network access.

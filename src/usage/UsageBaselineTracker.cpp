@@ -3,6 +3,8 @@
 #include "input/InputSourceManager.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
+
 namespace korvalen {
 
 UsageBaselineTracker::UsageBaselineTracker(UserDefaults& defaults, const Workspace& workspace,
@@ -116,8 +118,9 @@ UsageBaselineTracker::suggestionForBundleID(const QString& bundleID) const
         return std::nullopt;
     if (best->totalSeconds / total < minShare || best->daysObserved.size() < minDays)
         return std::nullopt;
-    // One division, so a share of exactly 83 % is not floored to 82 by an earlier rounding.
-    const int sharePercent = int(best->totalSeconds * 100.0 / total);
+    // One division, so a share of exactly 83 % is not floored to 82 by an earlier rounding. A
+    // stored total near the largest double makes the product infinite, which no int holds.
+    const int sharePercent = int(std::min(best->totalSeconds * 100.0 / total, 100.0));
     return RuleSuggestion{best->bundleID, best->appDisplayName, best->inputSourceID,
                           best->inputSourceDisplayName, sharePercent};
 }

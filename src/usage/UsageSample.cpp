@@ -26,7 +26,9 @@ std::optional<UsageSample> UsageSample::fromJson(const QJsonObject& object)
                                        "inputSourceDisplayName"_L1});
     const QJsonValue totalSeconds = object.value("totalSeconds"_L1);
     const QJsonValue days = object.value("daysObserved"_L1);
-    if (!names || !totalSeconds.isDouble() || !days.isArray())
+    // Time is only ever added up, so a negative total was never measured; taken as it is, it
+    // would lift the share of another source above the whole.
+    if (!names || !totalSeconds.isDouble() || totalSeconds.toDouble() < 0 || !days.isArray())
         return std::nullopt;
     QSet<QString> daysObserved;
     for (const QJsonValue& day : days.toArray()) {

@@ -15,7 +15,7 @@ struct UsageSample {
     QString appDisplayName;
     QString inputSourceID;
     QString inputSourceDisplayName;
-    double totalSeconds = 0.0;
+    double totalSeconds = 0.0;  // never negative; a stored record with a negative one is unreadable
     QSet<QString> daysObserved; // "yyyy-MM-dd", the days on which a credited segment ended
 
     static QString key(const QString& bundleID, const QString& inputSourceID)

@@ -2,7 +2,22 @@
 
 #include <uriparser/Uri.h>
 
+#include <algorithm>
+
 namespace korvalen::UrlReference {
+
+namespace {
+
+// Percent-encoding lets an address spell out in its host what no browser opens (the URL standard
+// forbids blanks and control characters there); such a host could only make a rule that never
+// matches.
+bool isOpenableHost(const QString& host)
+{
+    return std::ranges::none_of(
+        host, [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+}
+
+} // namespace
 
 std::optional<QString> host(const QString& reference)
 {
@@ -19,7 +34,8 @@ std::optional<QString> host(const QString& reference)
         QByteArray hostBytes(range.first, range.afterLast - range.first);
         const char* end = uriUnescapeInPlaceExA(hostBytes.data(), URI_FALSE, URI_BR_DONT_TOUCH);
         hostBytes.truncate(end - hostBytes.constData());
-        result = QString::fromUtf8(hostBytes);
+        if (QString decoded = QString::fromUtf8(hostBytes); isOpenableHost(decoded))
+            result = std::move(decoded);
     }
     uriFreeUriMembersA(&uri);
     return result;

@@ -80,6 +80,14 @@ TEST_F(RuleSuggestionTest, PercentIsTruncatedNeverRoundedUp)
     EXPECT_EQ(suggestionAfter({{"A", 8999, 3}, {"B", 1001, 1}})->sharePercent, 89);
 }
 
+TEST_F(RuleSuggestionTest, HandEditedTotalsNeverGiveAShareBeyondTheWhole)
+{
+    EXPECT_EQ(suggestionAfter({{"A", 1e307, 3}})->sharePercent, 100)
+        << "a total whose hundredfold is beyond any double";
+    EXPECT_FALSE(suggestionAfter({{"A", 1000, 3}, {"B", -500, 1}}))
+        << "a negative total, which would make A's share 200 %";
+}
+
 TEST_F(RuleSuggestionTest, AnyExistingRuleSuppressesTheSuggestion)
 {
     store.upsert(AppRule{app, "Editor", "B", "B name"});

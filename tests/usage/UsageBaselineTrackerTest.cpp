@@ -204,7 +204,8 @@ TEST_F(UsageTrackerTest, UnreadableSamplesLoadEmptyAndAreSetAsideBeforeTheFirstS
     for (const QByteArray& stored :
          {withMembers(R"("totalSeconds":5)"),
           withMembers(R"("totalSeconds":"5","daysObserved":[])"),
-          withMembers(R"("totalSeconds":5,"daysObserved":[20261206])"), QByteArray("{")}) {
+          withMembers(R"("totalSeconds":5,"daysObserved":[20261206])"),
+          withMembers(R"("totalSeconds":-5,"daysObserved":[])"), QByteArray("{")}) {
         tracker.reset();
         workspace.activate(editor);
         defaults.setData(UsageBaselineTracker::samplesKey, stored);

@@ -24,6 +24,9 @@ TEST(UrlReferenceHost, KeepsTheHostAsWrittenWithoutPortUserPathQueryOrFragment)
 TEST(UrlReferenceHost, NoHostForReferencesWithoutOneOrTextThatDoesNotParse)
 {
     for (const char* text : {"about:blank", "file:///tmp/page.html", "/relative/path", "",
-                             "http://exa mple.com/", "http://例子.中国/", "http://[::1/", "%zz"})
+                             "http://exa mple.com/", "http://例子.中国/", "http://[::1/", "%zz",
+                             // Hosts that decode to blanks or control characters.
+                             "http://exa%20mple.com/", "//%0e", "https://a%00b.example/",
+                             "http://a%0D%0Ab/", "http://a%7Fb/", "http://a%C2%A0b/"})
         EXPECT_EQ(UrlReference::host(QString::fromUtf8(text)), std::nullopt) << text;
 }

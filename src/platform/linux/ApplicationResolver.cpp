@@ -1,8 +1,12 @@
 #include "platform/linux/ApplicationResolver.h"
 
+#include "support/Signal.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace korvalen {
 
@@ -10,6 +14,22 @@ namespace {
 
 // A cgroup file lists a few lines; anything far larger is not one.
 constexpr qint64 maximumControlGroupsSize = 64 * 1024;
+
+// Installing a package writes its files one by one: the entries are read again once the folders
+// have been quiet this long.
+constexpr int settleMilliseconds = 500;
+
+// The folder itself when it exists, else the nearest one above it, in which it would appear.
+QString nearestExistingFolder(QString folder)
+{
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return folder;
+}
 
 // _KDE_NET_WM_DESKTOP_FILE names a desktop entry: most applications write its ID without the
 // suffix, some with it, some as its path below an "applications" folder ("kde4/konsole.desktop",
@@ -87,11 +107,68 @@ QStringList classNames(const WindowApplicationHints& hints)
 
 } // namespace
 
+// The desktop entries of the folders as last read, and the watch on the folders that has them
+// read again.
+class ApplicationResolver::Entries {
+public:
+    explicit Entries(QStringList folders)
+        : m_folders(std::move(folders))
+    {
+        m_settled.setSingleShot(true);
+        m_settled.setInterval(settleMilliseconds);
+        QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settled,
+                         qOverload<>(&QTimer::start));
+        QObject::connect(&m_settled, &QTimer::timeout, &m_settled,
+                         [this] { readAgainIfChanged(); });
+    }
+
+    const DesktopEntryIndex& index()
+    {
+        if (!m_index)
+            read();
+        return *m_index;
+    }
+
+    Subscription subscribeToChanges(std::function<void()> handler) const
+    {
+        return m_changed.connect(std::move(handler));
+    }
+
+private:
+    void read()
+    {
+        m_index.emplace(m_folders);
+        if (const QStringList watched = m_watcher.directories(); !watched.isEmpty())
+            m_watcher.removePaths(watched);
+        QStringList folders;
+        for (const QString& folder : m_index->foldersRead())
+            folders.append(nearestExistingFolder(folder));
+        folders.removeDuplicates();
+        m_watcher.addPaths(folders);
+    }
+
+    void readAgainIfChanged()
+    {
+        // The watch also hears of files saved beside the entries, in a folder watched for one of
+        // the entries' folders to appear in it.
+        if (m_index->isCurrent())
+            return;
+        read();
+        m_changed.emit();
+    }
+
+    QStringList m_folders;
+    std::optional<DesktopEntryIndex> m_index;
+    QFileSystemWatcher m_watcher;
+    QTimer m_settled;
+    Signal<> m_changed;
+};
+
 ApplicationResolver::ApplicationResolver(QStringList applicationFolders, QString locale,
                                          QString processFolder)
-    : m_applicationFolders(std::move(applicationFolders))
-    , m_locale(std::move(locale))
+    : m_locale(std::move(locale))
     , m_processFolder(std::move(processFolder))
+    , m_entries(std::make_shared<Entries>(std::move(applicationFolders)))
 {
 }
 
@@ -103,9 +180,12 @@ ApplicationResolver ApplicationResolver::forCurrentUser()
 
 const DesktopEntryIndex& ApplicationResolver::index() const
 {
-    if (!m_index || !m_index->isCurrent())
-        m_index.emplace(m_applicationFolders);
-    return *m_index;
+    return m_entries->index();
+}
+
+Subscription ApplicationResolver::subscribeToEntryChanges(std::function<void()> handler) const
+{
+    return m_entries->subscribeToChanges(std::move(handler));
 }
 
 const DesktopEntry* ApplicationResolver::entryForWMClass(const WindowApplicationHints& hints) const

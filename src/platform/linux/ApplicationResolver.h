@@ -2,10 +2,13 @@
 
 #include "platform/Workspace.h"
 #include "platform/linux/DesktopEntryIndex.h"
+#include "support/Subscription.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace korvalen {
@@ -31,8 +34,9 @@ struct WindowApplicationHints {
 // cgroup), the desktop entry whose program is named like the instance or class, or else the class
 // itself.
 //
-// Desktop entries are read on first use and read again once their folders have changed, so an
-// application installed while we run is recognised.
+// Desktop entries are read on first use, and read again from the event loop a moment after their
+// folders have changed, so an application installed while we run is recognised and no window
+// waits for the folders to be looked at.
 class ApplicationResolver {
 public:
     // Entries from the given folders (most important first); names for the given locale; processes
@@ -53,16 +57,20 @@ public:
     // names none or cannot be read.
     static std::optional<QString> iconNameOfEntryAt(const QString& entryPath);
 
+    // Calls `handler` from the event loop each time the desktop entries have been read again.
+    [[nodiscard]] Subscription subscribeToEntryChanges(std::function<void()> handler) const;
+
 private:
+    class Entries;
+
     const DesktopEntryIndex& index() const;
     const DesktopEntry* entryForWMClass(const WindowApplicationHints& hints) const;
     const DesktopEntry* entryForProgram(const WindowApplicationHints& hints) const;
     const DesktopEntry* entryForProcess(qint64 processID) const;
 
-    QStringList m_applicationFolders;
     QString m_locale;
     QString m_processFolder;
-    mutable std::optional<DesktopEntryIndex> m_index; // a cache, refreshed by index()
+    std::shared_ptr<Entries> m_entries; // shared by copies, which read the same folders
 };
 
 } // namespace korvalen

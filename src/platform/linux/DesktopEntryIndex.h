@@ -37,6 +37,9 @@ public:
     // or in the path Exec starts with. Null if none.
     const DesktopEntry* entryForProgram(const QString& fileName) const;
 
+    // Every folder looked at: those given and their subfolders, including those that did not
+    // exist.
+    QStringList foldersRead() const { return m_folderTimes.keys(); }
     // Whether the folders still look as they did when they were read. Installing or removing an
     // application adds or removes a file, which changes its folder's modification time.
     bool isCurrent() const;

@@ -193,11 +193,12 @@ std::optional<QString> X11Connection::textProperty(Window window, Atom property)
     return text;
 }
 
-void X11Connection::selectRootPropertyChanges()
+void X11Connection::selectRootPropertyChanges(bool selected)
 {
     if (!isConnected())
         return;
-    XSelectInput(m_display, DefaultRootWindow(m_display), PropertyChangeMask);
+    XSelectInput(m_display, DefaultRootWindow(m_display),
+                 selected ? PropertyChangeMask : NoEventMask);
     XFlush(m_display);
 }
 

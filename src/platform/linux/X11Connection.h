@@ -61,8 +61,8 @@ public:
         return result;
     }
 
-    // Has the server send an event for each change of a property of the root window.
-    void selectRootPropertyChanges();
+    // Has the server send an event for each change of a property of the root window, or no more.
+    void selectRootPropertyChanges(bool selected);
     // Whether one of the events says that the property of the root window changed.
     bool rootPropertyChanged(const std::vector<_XEvent>& events, Atom property) const;
 

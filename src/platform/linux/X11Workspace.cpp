@@ -2,11 +2,8 @@
 
 #include <QHash>
 
-#include <algorithm>
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace korvalen {
 
@@ -16,19 +13,9 @@ namespace {
 // short is no moment without a frontmost application.
 constexpr int noActiveWindowGrace = 100; // ms
 
-// Dialogs of dialogs are a few levels deep at most; a bound ends chains that clients made
-// circular or absurdly long.
-constexpr qsizetype maximumTransientChain = 16;
-
-bool hasToolkitHint(const WindowApplicationHints& hints)
-{
-    return !hints.gtkApplicationID.isEmpty() || !hints.desktopFile.isEmpty();
-}
-
-bool hasClass(const WindowApplicationHints& hints)
-{
-    return !hints.wmClassInstance.isEmpty() || !hints.wmClassName.isEmpty();
-}
+// Window managers publish the window they gave the focus to within milliseconds; one that has not
+// by then keeps another window active.
+constexpr int focusConfirmationWait = 250; // ms
 
 } // namespace
 
@@ -40,52 +27,45 @@ X11Workspace::X11Workspace()
 X11Workspace::X11Workspace(const QByteArray& displayName, ApplicationResolver resolver)
     : m_connection(std::make_unique<X11Connection>(displayName))
     , m_resolver(std::move(resolver))
+    , m_identities(*m_connection, m_resolver)
 {
     const auto atoms = m_connection->internAtoms({
         "_NET_ACTIVE_WINDOW",
         "_NET_CLIENT_LIST",
-        "_GTK_APPLICATION_ID",
-        "_KDE_NET_WM_DESKTOP_FILE",
-        "WM_CLIENT_LEADER",
         "WM_STATE",
         "_NET_WM_NAME",
         "_NET_WM_PID",
-        "_NET_WM_WINDOW_TYPE",
-        "_NET_WM_WINDOW_TYPE_DESKTOP",
-        "_NET_WM_WINDOW_TYPE_DOCK",
-        "_NET_WM_STATE",
-        "_NET_WM_STATE_SKIP_TASKBAR",
     });
-    m_atoms = {atoms[0], atoms[1], atoms[2], atoms[3],  atoms[4],  atoms[5], atoms[6],
-               atoms[7], atoms[8], atoms[9], atoms[10], atoms[11], atoms[12]};
+    m_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]};
     // Watching before the first read: a change in between is then noticed, not lost. The root
     // hears of the focus coming from or going to no window at all.
     m_connection->withDisplay([](Display* display) {
         XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask | FocusChangeMask);
         return XFlush(display);
     });
-    m_activeWindowChanges =
-        m_connection->subscribeToEvents([this](const std::vector<XEvent>& events) {
-            if (concernFrontmostApplication(events))
-                updateFrontmostApplication();
-        });
+    m_events = m_connection->subscribeToEvents(
+        [this](const std::vector<XEvent>& events) { handleEvents(events); });
     // Without a server there is no active window, and none will come.
     m_connectionLoss =
         m_connection->subscribeToConnectionLoss([this] { setFrontmostApplication(std::nullopt); });
+    // An entry installed or removed may name the windows' applications otherwise.
+    m_entryChanges =
+        m_resolver.subscribeToEntryChanges([this] { m_identities.forgetApplications(); });
     m_noActiveWindowSettles.setSingleShot(true);
     m_noActiveWindowSettles.setInterval(noActiveWindowGrace);
     QObject::connect(&m_noActiveWindowSettles, &QTimer::timeout, &m_noActiveWindowSettles, [this] {
         // Read afresh: a window may have become active since without its event being handled yet.
-        if (activeWindow())
+        if (activeWindow().window)
             updateFrontmostApplication();
         else
             setFrontmostApplication(std::nullopt);
     });
-    if (const X11Connection::Window window = activeWindow()) {
-        const Lineage lineage = lineageOf(window);
-        watch(lineage.windows());
-        m_frontmost = applicationOfWindow(lineage);
-    }
+    m_focusUnconfirmed.setSingleShot(true);
+    m_focusUnconfirmed.setInterval(focusConfirmationWait);
+    QObject::connect(&m_focusUnconfirmed, &QTimer::timeout, &m_focusUnconfirmed,
+                     [this] { updateFrontmostApplication(); });
+    followClientList();
+    updateFrontmostApplication();
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() const
@@ -100,7 +80,7 @@ QList<RunningApplication> X11Workspace::runningApplications() const
     const auto windows =
         m_connection->valuesProperty(m_connection->rootWindow(), m_atoms.clientList, XA_WINDOW);
     for (const X11Connection::Window window : windows) {
-        std::optional<RunningApplication> found = applicationOfWindow(lineageOf(window));
+        std::optional<RunningApplication> found = m_identities.applicationOfWindow(window);
         // Without an identifier (a window with no class at all) there is nothing to tell two such
         // applications apart, nor to make a rule for.
         if (!found || !found->bundleID)
@@ -128,26 +108,9 @@ std::optional<QString> X11Workspace::iconNameForApplicationAt(const QString& bun
     return ApplicationResolver::iconNameOfEntryAt(bundlePath);
 }
 
-bool X11Workspace::concernFrontmostApplication(const std::vector<XEvent>& events) const
-{
-    if (m_connection->rootPropertyChanged(events, m_atoms.activeWindow))
-        return true;
-    // Focus leaving a watched window or reaching the root: only the focus counts where no window
-    // manager publishes an active window, and asking again costs little where one does.
-    const Atom identities[] = {XA_WM_CLASS,         m_atoms.gtkApplicationID,
-                               m_atoms.desktopFile, XA_WM_TRANSIENT_FOR,
-                               XA_WM_HINTS,         m_atoms.clientLeader};
-    return std::ranges::any_of(events, [&](const XEvent& event) {
-        if (event.type == FocusIn || event.type == FocusOut)
-            return true;
-        return event.type == PropertyNotify && m_watchedWindows.contains(event.xproperty.window) &&
-               std::ranges::find(identities, event.xproperty.atom) != std::end(identities);
-    });
-}
-
 std::optional<QString> X11Workspace::activeWindowTitle() const
 {
-    const X11Connection::Window window = activeWindow();
+    const X11Connection::Window window = activeWindow().window;
     if (!window)
         return std::nullopt;
     if (auto title = m_connection->textProperty(window, m_atoms.name))
@@ -157,7 +120,7 @@ std::optional<QString> X11Workspace::activeWindowTitle() const
 
 std::optional<qint64> X11Workspace::activeWindowProcessID() const
 {
-    const X11Connection::Window window = activeWindow();
+    const X11Connection::Window window = activeWindow().window;
     const auto processID =
         window ? m_connection->valuesProperty(window, m_atoms.processID, XA_CARDINAL)
                : QList<unsigned long>();
@@ -166,22 +129,99 @@ std::optional<qint64> X11Workspace::activeWindowProcessID() const
     return qint64(processID.first());
 }
 
+void X11Workspace::handleEvents(const std::vector<XEvent>& events)
+{
+    const QList<X11Connection::Window> forgotten = m_identities.forgetChanged(events);
+    if (m_connection->rootPropertyChanged(events, m_atoms.clientList))
+        followClientList();
+    qsizetype published = -1;
+    bool focusMoved = false;
+    for (qsizetype i = 0; i < qsizetype(events.size()); ++i) {
+        const XEvent& event = events[size_t(i)];
+        if (event.type == PropertyNotify && event.xproperty.window == m_connection->rootWindow() &&
+            event.xproperty.atom == m_atoms.activeWindow)
+            published = i;
+        focusMoved |= event.type == FocusIn || event.type == FocusOut;
+    }
+    // In the order they came: what the window manager published after the focus moved is its
+    // answer to it (window managers often clear the active window when they hear of the focus
+    // leaving, after it reached the next window), and a focus change after it is news.
+    const auto focused = m_activeWindowPublished ? focusedClient(events) : std::nullopt;
+    if (focused && focused->first < published)
+        takeFocusedWindow(focused->second);
+    // Without a window manager that publishes the active window, only the focus counts.
+    if (published >= 0 || forgotten.contains(m_frontWindow) ||
+        (focusMoved && !m_activeWindowPublished))
+        updateFrontmostApplication();
+    if (focused && focused->first > published)
+        takeFocusedWindow(focused->second);
+}
+
+std::optional<std::pair<qsizetype, X11Connection::Window>>
+X11Workspace::focusedClient(const std::vector<XEvent>& events) const
+{
+    for (auto i = qsizetype(events.size()) - 1; i >= 0; --i) {
+        const XEvent& event = events[size_t(i)];
+        // A grab moves the keyboard only while it lasts, and the focus that follows the pointer
+        // is no window's own.
+        if (event.type != FocusIn || event.xfocus.mode == NotifyGrab ||
+            event.xfocus.mode == NotifyUngrab || event.xfocus.detail == NotifyPointer)
+            continue;
+        if (!m_clientWindows.contains(event.xfocus.window))
+            return std::nullopt;
+        return std::pair(i, event.xfocus.window);
+    }
+    return std::nullopt;
+}
+
+void X11Workspace::followClientList()
+{
+    m_clientWindows =
+        m_connection->valuesProperty(m_connection->rootWindow(), m_atoms.clientList, XA_WINDOW);
+    setFrontWindow(m_frontWindow);
+}
+
 void X11Workspace::updateFrontmostApplication()
 {
-    const X11Connection::Window window = activeWindow();
-    if (!window) {
-        watch({});
+    m_focusUnconfirmed.stop();
+    const ActiveWindow active = activeWindow();
+    m_activeWindowPublished = active.published;
+    if (!active.window) {
+        setFrontWindow(0);
         if (!m_noActiveWindowSettles.isActive())
             m_noActiveWindowSettles.start();
         return;
     }
     m_noActiveWindowSettles.stop();
-    // Watching before reading what the windows say: a change in between is then noticed.
-    const Lineage lineage = lineageOf(window);
-    watch(lineage.windows());
     // A window closed before it could be read was never really in front.
-    if (auto frontmost = applicationOfWindow(lineage))
+    if (auto frontmost = m_identities.applicationOfWindow(active.window)) {
+        setFrontWindow(active.window);
         setFrontmostApplication(std::move(frontmost));
+    }
+}
+
+void X11Workspace::takeFocusedWindow(X11Connection::Window window)
+{
+    if (window == m_frontWindow)
+        return;
+    if (auto frontmost = m_identities.applicationOfWindow(window)) {
+        // A managed window is watched already; whatever else there is to do waits until the
+        // activation has been announced, since listeners switch the input source on it.
+        m_frontWindow = window;
+        setFrontmostApplication(std::move(frontmost));
+        m_focusUnconfirmed.start();
+    }
+}
+
+void X11Workspace::setFrontWindow(X11Connection::Window window)
+{
+    m_frontWindow = window;
+    // The managed windows are watched for the focus reaching them, and the front window for what
+    // it says about its application.
+    QList<X11Connection::Window> watched = m_clientWindows;
+    if (window && !watched.contains(window))
+        watched.append(window);
+    m_identities.keepOnly(watched);
 }
 
 void X11Workspace::setFrontmostApplication(std::optional<RunningApplication> frontmost)
@@ -194,12 +234,14 @@ void X11Workspace::setFrontmostApplication(std::optional<RunningApplication> fro
         announceActivation();
 }
 
-X11Connection::Window X11Workspace::activeWindow() const
+X11Workspace::ActiveWindow X11Workspace::activeWindow() const
 {
     const auto active =
         m_connection->valuesProperty(m_connection->rootWindow(), m_atoms.activeWindow, XA_WINDOW);
     // The window manager writes None (0) while no window is active; without one, nobody writes.
-    return active.isEmpty() ? focusedWindow() : active.first();
+    if (active.isEmpty())
+        return {focusedWindow(), false};
+    return {active.first(), true};
 }
 
 X11Connection::Window X11Workspace::focusedWindow() const
@@ -230,134 +272,6 @@ X11Connection::Window X11Workspace::focusedWindow() const
             window = parent;
         }
     });
-}
-
-void X11Workspace::watch(const QList<X11Connection::Window>& windows)
-{
-    m_connection->withDisplay([&](Display* display) {
-        // Each client has its own event selection on a window: ours leaves the owner's alone. A
-        // window gone meanwhile answers with an error that the connection ignores.
-        for (const X11Connection::Window window : std::as_const(m_watchedWindows)) {
-            if (!windows.contains(window))
-                XSelectInput(display, window, NoEventMask);
-        }
-        for (const X11Connection::Window window : windows) {
-            if (!m_watchedWindows.contains(window))
-                XSelectInput(display, window, PropertyChangeMask | FocusChangeMask);
-        }
-        return XFlush(display);
-    });
-    m_watchedWindows = windows;
-}
-
-bool X11Workspace::exists(X11Connection::Window window) const
-{
-    return m_connection->withDisplay([window](Display* display) {
-        ::Window root = 0;
-        int x = 0, y = 0;
-        unsigned int width = 0, height = 0, border = 0, depth = 0;
-        return XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth) != 0;
-    });
-}
-
-QList<X11Connection::Window> X11Workspace::Lineage::windows() const
-{
-    QList<X11Connection::Window> windows = transientChain;
-    if (leader)
-        windows.append(leader);
-    return windows;
-}
-
-X11Workspace::Lineage X11Workspace::lineageOf(X11Connection::Window window) const
-{
-    const X11Connection::Window root = m_connection->rootWindow();
-    Lineage lineage{{window}};
-    while (lineage.transientChain.size() < maximumTransientChain) {
-        const X11Connection::Window owner =
-            m_connection
-                ->valuesProperty(lineage.transientChain.last(), XA_WM_TRANSIENT_FOR, XA_WINDOW)
-                .value(0, 0);
-        // None or the root: transient for the whole group, whose leader follows.
-        if (owner == 0 || owner == root || lineage.transientChain.contains(owner))
-            break;
-        lineage.transientChain.append(owner);
-    }
-    const X11Connection::Window leader = groupLeaderOf(lineage.transientChain.last());
-    if (leader != root && !lineage.transientChain.contains(leader))
-        lineage.leader = leader;
-    return lineage;
-}
-
-X11Connection::Window X11Workspace::groupLeaderOf(X11Connection::Window window) const
-{
-    // WM_HINTS: the flags, then eight fields of which the last is the window group.
-    const auto hints = m_connection->valuesProperty(window, XA_WM_HINTS, XA_WM_HINTS);
-    if (hints.size() >= 9 && (hints[0] & WindowGroupHint))
-        return hints[8];
-    return m_connection->valuesProperty(window, m_atoms.clientLeader, XA_WINDOW).value(0, 0);
-}
-
-WindowApplicationHints X11Workspace::hintsOfWindow(X11Connection::Window window) const
-{
-    WindowApplicationHints hints;
-    hints.gtkApplicationID =
-        m_connection->textProperty(window, m_atoms.gtkApplicationID).value_or(QString());
-    hints.desktopFile = m_connection->textProperty(window, m_atoms.desktopFile).value_or(QString());
-    // WM_CLASS holds two zero-terminated texts: the instance name, then the class.
-    const QStringList wmClass =
-        m_connection->textProperty(window, XA_WM_CLASS).value_or(QString()).split(u'\0');
-    hints.wmClassInstance = wmClass.value(0);
-    hints.wmClassName = wmClass.value(1);
-    return hints;
-}
-
-std::optional<RunningApplication> X11Workspace::applicationOfWindow(const Lineage& lineage) const
-{
-    // The nearest toolkit hint names the application; the class is the one of the main window,
-    // the farthest that has one. A group leader is often a hidden window with a class of its
-    // own: its class counts only when no window of the chain has one.
-    WindowApplicationHints hints;
-    const auto take = [&hints](const WindowApplicationHints& found, bool itsClassToo) {
-        if (!hasToolkitHint(hints) && hasToolkitHint(found)) {
-            hints.gtkApplicationID = found.gtkApplicationID;
-            hints.desktopFile = found.desktopFile;
-        }
-        if (itsClassToo && hasClass(found)) {
-            hints.wmClassInstance = found.wmClassInstance;
-            hints.wmClassName = found.wmClassName;
-        }
-    };
-    for (const X11Connection::Window window : lineage.transientChain) {
-        take(hintsOfWindow(window), true);
-        // Dialogs belong to the process of their main window; the nearest one that says counts.
-        if (!hints.processID) {
-            hints.processID = qint64(
-                m_connection->valuesProperty(window, m_atoms.processID, XA_CARDINAL).value(0, 0));
-        }
-    }
-    if (lineage.leader)
-        take(hintsOfWindow(lineage.leader), !hasClass(hints));
-
-    const X11Connection::Window window = lineage.transientChain.first();
-    const bool listed = isListedInTasks(window);
-    // Reads of a vanished window find nothing, just as those of a window without hints do; a
-    // window still there after the reads was there during them.
-    if (!exists(window))
-        return std::nullopt;
-
-    RunningApplication application = m_resolver.applicationForWindow(hints);
-    application.activationPolicy = listed ? RunningApplication::ActivationPolicy::regular
-                                          : RunningApplication::ActivationPolicy::accessory;
-    return application;
-}
-
-bool X11Workspace::isListedInTasks(X11Connection::Window window) const
-{
-    const auto types = m_connection->valuesProperty(window, m_atoms.windowType, XA_ATOM);
-    if (types.contains(m_atoms.windowTypeDesktop) || types.contains(m_atoms.windowTypeDock))
-        return false;
-    const auto states = m_connection->valuesProperty(window, m_atoms.state, XA_ATOM);
-    return !states.contains(m_atoms.stateSkipTaskbar);
 }
 
 } // namespace korvalen

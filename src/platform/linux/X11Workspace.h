@@ -3,6 +3,7 @@
 #include "platform/Workspace.h"
 #include "platform/linux/ApplicationResolver.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11WindowIdentities.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -14,12 +15,15 @@ namespace korvalen {
 // The workspace of an X11 session, as the window manager publishes it on the root window
 // (Extended Window Manager Hints): the frontmost application is the one of the active window,
 // the running ones are those of the managed client windows. A window that changes what it says
-// about its application while it is active makes that application the frontmost one. A dialog
-// belongs to the application of the window it is transient for, or else of its group's leader:
-// toolkits often name the application on main windows only. Where no window manager publishes an
-// active window, the window with the input focus is the active one.
+// about its application while it is active makes that application the frontmost one. Where no
+// window manager publishes an active window, the window with the input focus is the active one.
 //
-// An activation is announced when the active window comes to belong to another application (or
+// Window managers publish the active window a moment after they give it the focus. The focus
+// reaching a managed window is taken as its activation at once; the active window the window
+// manager then publishes holds, and corrects it where it differs. A focus change that the window
+// manager leaves unconfirmed is checked against the active window after a while.
+//
+// An activation is announced when the front window comes to belong to another application (or
 // to none), not when focus moves between windows of one application. A window that is gone before
 // it could be read activates nothing, and neither does a moment without an active window that
 // another window ends within 100 ms. Without a display there is no frontmost application and
@@ -50,51 +54,48 @@ private:
     struct Atoms {
         X11Connection::Atom activeWindow = 0;
         X11Connection::Atom clientList = 0;
-        X11Connection::Atom gtkApplicationID = 0;
-        X11Connection::Atom desktopFile = 0;
-        X11Connection::Atom clientLeader = 0;
         X11Connection::Atom wmState = 0;
         X11Connection::Atom name = 0;
         X11Connection::Atom processID = 0;
-        X11Connection::Atom windowType = 0;
-        X11Connection::Atom windowTypeDesktop = 0;
-        X11Connection::Atom windowTypeDock = 0;
-        X11Connection::Atom state = 0;
-        X11Connection::Atom stateSkipTaskbar = 0;
     };
 
-    // The windows that tell which application a window belongs to: the window itself, the windows
-    // it is transient for in turn, and the leader of the last one's group (0 when none).
-    struct Lineage {
-        QList<X11Connection::Window> transientChain;
-        X11Connection::Window leader = 0;
-        QList<X11Connection::Window> windows() const;
+    // The window that makes its application the frontmost one (0 when none), and whether a window
+    // manager published it.
+    struct ActiveWindow {
+        X11Connection::Window window = 0;
+        bool published = false;
     };
 
-    bool concernFrontmostApplication(const std::vector<_XEvent>& events) const;
+    void handleEvents(const std::vector<_XEvent>& events);
+    // The managed window that the last of the events gave the focus to, with the event's position
+    // among them; none when no such event is among them.
+    std::optional<std::pair<qsizetype, X11Connection::Window>>
+    focusedClient(const std::vector<_XEvent>& events) const;
+    void followClientList();
+    // Makes the application of the window that the window manager says is active the frontmost.
     void updateFrontmostApplication();
-    // Has the server report property and focus changes of these windows, and of no others.
-    void watch(const QList<X11Connection::Window>& windows);
+    // Makes the application of the window that just got the focus the frontmost, ahead of the
+    // window manager's word.
+    void takeFocusedWindow(X11Connection::Window window);
+    void setFrontWindow(X11Connection::Window window);
     void setFrontmostApplication(std::optional<RunningApplication> frontmost);
-    // The window that makes its application the frontmost one; 0 when none.
-    X11Connection::Window activeWindow() const;
+    ActiveWindow activeWindow() const;
     X11Connection::Window focusedWindow() const;
-    Lineage lineageOf(X11Connection::Window window) const;
-    X11Connection::Window groupLeaderOf(X11Connection::Window window) const;
-    WindowApplicationHints hintsOfWindow(X11Connection::Window window) const;
-    // None when the window is gone before all of it was read.
-    std::optional<RunningApplication> applicationOfWindow(const Lineage& lineage) const;
-    bool exists(X11Connection::Window window) const;
-    bool isListedInTasks(X11Connection::Window window) const;
 
     std::unique_ptr<X11Connection> m_connection;
     ApplicationResolver m_resolver;
+    // Mutable: what it reads it remembers.
+    mutable X11WindowIdentities m_identities;
     Atoms m_atoms;
     std::optional<RunningApplication> m_frontmost;
-    QList<X11Connection::Window> m_watchedWindows;
+    X11Connection::Window m_frontWindow = 0; // the window m_frontmost was taken from
+    bool m_activeWindowPublished = false;    // whether a window manager publishes one
+    QList<X11Connection::Window> m_clientWindows;
     QTimer m_noActiveWindowSettles;
-    Subscription m_activeWindowChanges;
+    QTimer m_focusUnconfirmed;
+    Subscription m_events;
     Subscription m_connectionLoss;
+    Subscription m_entryChanges;
 };
 
 } // namespace korvalen

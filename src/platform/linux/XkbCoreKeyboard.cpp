@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 // Xlib defines macros (Bool, None, Status, …) that clash with Qt's names: include it last.
 #include <X11/XKBlib.h>
@@ -31,14 +33,28 @@ QString decodeAtomName(const char* name)
     return utf8.hasError() ? QString::fromLatin1(name) : decoded;
 }
 
-std::optional<QString> atomName(Display* display, Atom atom)
+// The names of the atoms, in one request; none for None and for atoms the server does not know.
+QList<std::optional<QString>> atomNames(Display* display, const QList<Atom>& atoms)
 {
-    if (atom == None)
-        return std::nullopt;
-    const std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(display, atom));
-    if (!name)
-        return std::nullopt;
-    return decodeAtomName(name.get());
+    QList<Atom> named;
+    for (const Atom atom : atoms) {
+        if (atom != None)
+            named.append(atom);
+    }
+    std::vector<char*> names(size_t(named.size()), nullptr);
+    // On an unknown atom the call fails, yet still names the others.
+    XGetAtomNames(display, named.data(), int(named.size()), names.data());
+    QList<std::optional<QString>> result;
+    qsizetype next = 0;
+    for (const Atom atom : atoms) {
+        if (atom == None) {
+            result.append(std::nullopt);
+            continue;
+        }
+        const std::unique_ptr<char, XFreeDeleter> name(names[size_t(next++)]);
+        result.append(name ? std::optional(decodeAtomName(name.get())) : std::nullopt);
+    }
+    return result;
 }
 
 // The names that tell the layouts of a keymap apart: the symbols it was compiled from and the
@@ -79,64 +95,102 @@ XkbCoreKeyboard::XkbCoreKeyboard(const QByteArray& displayName)
     // What the layouts were asked to be when the keymap names none of its own; setxkbmap and the
     // desktops' keyboard settings set it after loading a keymap.
     m_rulesNamesAtom = m_connection.internAtoms({"_XKB_RULES_NAMES"}).value(0);
-    m_connection.selectRootPropertyChanges();
-    m_knownGroups = layoutGroups();
+    readKeymap();
+    m_handledGroups = m_groups;
     m_events = m_connection.subscribeToEvents([this](const std::vector<XEvent>& events) {
+        News news;
+        for (const XEvent& event : events)
+            read(event, news);
+        take(news);
         // One announcement for a burst: listeners read the layout in effect, not each step. Most
         // keymap news leaves the layouts as they were (the keys' half of an upload, desktops
         // reloading the same keymap for each keyboard plugged in, Xvnc adding a key for a
         // character its viewer typed): only what changes the groups is announced.
-        const bool groupChanged = includesGroupChange(events);
-        const bool layoutsChanged = includesKeymapChange(events) && updateKnownGroups();
-        if (groupChanged || layoutsChanged)
+        const bool layoutsChanged = std::exchange(m_handledGroups, m_groups) != m_groups;
+        if (news.group || layoutsChanged)
             m_layoutChanged.emit();
     });
 }
 
-bool XkbCoreKeyboard::includesGroupChange(const std::vector<XEvent>& events) const
+void XkbCoreKeyboard::read(const XEvent& event, News& news) const
 {
-    return std::ranges::any_of(events, [this](const XEvent& event) {
-        // Xlib hands XKB events over in an XEvent, to be read as the XKB event they are.
-        const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
-        return event.type == *m_xkbEventType && xkbEvent.any.xkb_type == XkbStateNotify &&
-               (xkbEvent.state.changed & XkbGroupStateMask);
-    });
+    if (event.type == PropertyNotify) {
+        // The fallback for the identifiers.
+        news.keymapChanged |= event.xproperty.window == m_connection.rootWindow() &&
+                              event.xproperty.atom == m_rulesNamesAtom;
+        return;
+    }
+    if (event.type != *m_xkbEventType)
+        return;
+    // Xlib hands XKB events over in an XEvent, to be read as the XKB event they are.
+    const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
+    switch (xkbEvent.any.xkb_type) {
+    case XkbStateNotify:
+        if (xkbEvent.state.changed & XkbGroupStateMask)
+            news.group = xkbEvent.state.group;
+        break;
+    case XkbNewKeyboardNotify:
+        news.keymapChanged = true;
+        break;
+    case XkbNamesNotify:
+        news.keymapChanged |= (xkbEvent.names.changed & keymapNamesMask) != 0;
+        break;
+    case XkbMapNotify:
+        news.keymapChanged |= (xkbEvent.map.changed & XkbKeySymsMask) != 0;
+        break;
+    default:
+        break;
+    }
 }
 
-bool XkbCoreKeyboard::includesKeymapChange(const std::vector<XEvent>& events) const
+void XkbCoreKeyboard::catchUp()
 {
-    const bool keymapChanged = std::ranges::any_of(events, [this](const XEvent& event) {
-        if (event.type != *m_xkbEventType)
-            return false;
-        const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
-        switch (xkbEvent.any.xkb_type) {
-        case XkbNewKeyboardNotify:
-            return true;
-        case XkbNamesNotify:
-            return (xkbEvent.names.changed & keymapNamesMask) != 0;
-        case XkbMapNotify:
-            return (xkbEvent.map.changed & XkbKeySymsMask) != 0;
-        default:
-            return false;
-        }
+    const News news = m_connection.withDisplay([this](Display* display) {
+        struct Reading {
+            const XkbCoreKeyboard* keyboard;
+            News news;
+        } reading{this, {}};
+        // Reads what the server has sent without waiting, and looks at every event queued
+        // without taking any: all of them are still dispatched from the event loop.
+        XEvent unused;
+        XCheckIfEvent(
+            display, &unused,
+            [](Display*, XEvent* event, XPointer argument) -> Bool {
+                auto* reading = reinterpret_cast<Reading*>(argument);
+                reading->keyboard->read(*event, reading->news);
+                return False;
+            },
+            reinterpret_cast<XPointer>(&reading));
+        return reading.news;
     });
-    // The fallback for the identifiers.
-    return keymapChanged || m_connection.rootPropertyChanged(events, m_rulesNamesAtom);
+    take(news);
 }
 
-bool XkbCoreKeyboard::updateKnownGroups()
+void XkbCoreKeyboard::take(const News& news)
 {
-    QList<LayoutGroup> groups = layoutGroups();
-    if (groups == m_knownGroups)
-        return false;
-    m_knownGroups = std::move(groups);
-    return true;
+    if (news.keymapChanged)
+        readKeymap();
+    else if (news.group)
+        m_group = news.group;
+}
+
+void XkbCoreKeyboard::readKeymap()
+{
+    m_groups = readLayoutGroups();
+    // A keymap with fewer groups may bring the group in effect into range.
+    m_group = readCurrentGroup();
 }
 
 QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups()
 {
     if (!hasXkb())
         return {};
+    catchUp();
+    return m_groups;
+}
+
+QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::readLayoutGroups()
+{
     std::optional<QString> symbolsName;
     QList<LayoutGroup> groups =
         m_connection.withDisplay([&symbolsName](Display* display) -> QList<LayoutGroup> {
@@ -147,11 +201,15 @@ QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups()
             if (XkbGetControls(display, XkbAllControlsMask, keyboard.get()) != Success ||
                 XkbGetNames(display, keymapNamesMask, keyboard.get()) != Success)
                 return {};
-            symbolsName = atomName(display, keyboard->names->symbols);
-            QList<LayoutGroup> groups;
             const int groupCount = std::min<int>(keyboard->ctrls->num_groups, XkbNumKbdGroups);
-            for (int group = 0; group < groupCount; ++group)
-                groups.append({QString(), atomName(display, keyboard->names->groups[group])});
+            QList<Atom> atoms{keyboard->names->symbols};
+            atoms.append(
+                QList<Atom>(keyboard->names->groups, keyboard->names->groups + groupCount));
+            const QList<std::optional<QString>> names = atomNames(display, atoms);
+            symbolsName = names.first();
+            QList<LayoutGroup> groups;
+            for (qsizetype group = 1; group < names.size(); ++group)
+                groups.append({QString(), names.at(group)});
             return groups;
         });
     if (groups.isEmpty())
@@ -159,6 +217,9 @@ QList<XkbCoreKeyboard::LayoutGroup> XkbCoreKeyboard::layoutGroups()
     // The keymap's own account of its layouts holds whoever loaded it; the property only says
     // what setxkbmap or the desktop last asked for, and an upload with xkbcomp leaves it behind.
     QStringList identifiers = xkbGroupIdentifiersFromSymbols(symbolsName.value_or(QString()));
+    // Only then do the rules' names, and their changes, count: watching the root window's
+    // properties all the time would wake us at every change of the window in front.
+    watchRulesNames(identifiers.isEmpty());
     if (identifiers.isEmpty())
         identifiers = xkbGroupIdentifiersFromRulesNames(rulesNames());
     for (qsizetype group = 0; group < groups.size(); ++group)
@@ -170,6 +231,12 @@ std::optional<int> XkbCoreKeyboard::currentGroup()
 {
     if (!hasXkb())
         return std::nullopt;
+    catchUp();
+    return m_group;
+}
+
+std::optional<int> XkbCoreKeyboard::readCurrentGroup()
+{
     return m_connection.withDisplay([](Display* display) -> std::optional<int> {
         XkbStateRec state;
         if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
@@ -188,6 +255,14 @@ bool XkbCoreKeyboard::lockGroup(int group)
         return queued;
     });
     return sent && m_connection.isConnected();
+}
+
+void XkbCoreKeyboard::watchRulesNames(bool watched)
+{
+    // Before the property is read: a change in between is then heard of.
+    if (watched != m_rulesNamesWatched)
+        m_connection.selectRootPropertyChanges(watched);
+    m_rulesNamesWatched = watched;
 }
 
 QByteArray XkbCoreKeyboard::rulesNames()

@@ -16,6 +16,11 @@ namespace korvalen {
 // whatever Qt platform plugin the application runs on: its XKB layout groups, the group in use,
 // locking a group, and the news that the layout in use may have changed.
 //
+// The groups and the group in use are known from the server's news rather than asked for: the
+// groups are read once and again only after a keymap change, and the group in use is the one the
+// latest state news named. News the server has sent counts as soon as it is asked for, even
+// before the event loop hands it over.
+//
 // Without a display, when the server lacks XKB, or once the server has gone away, the keyboard
 // has no groups and no group in use, and locking fails.
 class XkbCoreKeyboard {
@@ -51,17 +56,31 @@ public:
     }
 
 private:
+    // What events say about the keyboard.
+    struct News {
+        std::optional<int> group; // the group in effect, when it changed
+        bool keymapChanged = false;
+    };
+
     bool hasXkb() const { return m_xkbEventType && m_connection.isConnected(); }
-    bool includesGroupChange(const std::vector<_XEvent>& events) const;
-    bool includesKeymapChange(const std::vector<_XEvent>& events) const;
-    // Reads the groups afresh; true when they differ from those read before.
-    bool updateKnownGroups();
+    void read(const _XEvent& event, News& news) const;
+    // Takes the news that has arrived but has not been handled yet.
+    void catchUp();
+    void take(const News& news);
+    // Reads the groups and the group in effect afresh.
+    void readKeymap();
+    QList<LayoutGroup> readLayoutGroups();
+    std::optional<int> readCurrentGroup();
+    void watchRulesNames(bool watched);
     QByteArray rulesNames();
 
     X11Connection m_connection;
     std::optional<int> m_xkbEventType; // none when the server lacks XKB
     X11Connection::Atom m_rulesNamesAtom = 0;
-    QList<LayoutGroup> m_knownGroups; // as the latest keymap news left them
+    bool m_rulesNamesWatched = false;
+    QList<LayoutGroup> m_groups;        // as the latest keymap news left them
+    std::optional<int> m_group;         // as the latest state news left it
+    QList<LayoutGroup> m_handledGroups; // as the last news handled left them
     Signal<> m_layoutChanged;
     Subscription m_events;
 };

@@ -3,6 +3,8 @@
 #include "TemporaryApplicationFolders.h"
 #include "support/RunningApplicationPrinter.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace korvalen;
@@ -193,18 +195,22 @@ TEST_F(ApplicationResolverTest, NameIsTheEntrysNameInTheUsersLanguage)
     EXPECT_EQ(resolve(wmClass("unnamed", "Unnamed")), application("unnamed", "Unnamed", unnamed));
 }
 
-TEST_F(ApplicationResolverTest, EntriesInstalledWhileRunningAreFound)
+TEST_F(ApplicationResolverTest, EntriesInstalledWhileRunningAreFoundOnceTheFoldersSettle)
 {
     folders.writeApplication(QStringLiteral("system/applications/vendor/editor.desktop"), "Editor");
     folders.age(QStringLiteral("system/applications"));
     const ApplicationResolver resolver(applicationFolders, QString());
+    int changes = 0;
+    const Subscription counting = resolver.subscribeToEntryChanges([&] { ++changes; });
 
     EXPECT_EQ(resolver.pathForApplication(QStringLiteral("vendor-editor")),
               folders.path(QStringLiteral("system/applications/vendor/editor.desktop")));
     EXPECT_EQ(resolver.pathForApplication(QStringLiteral("late")), std::nullopt);
     EXPECT_EQ(resolver.applicationForWindow(wmClass("late", "Late")), application("Late", "Late"));
 
-    const QString late = system("late.desktop", "Late Arrival");
+    // The user's own folder appears with its first entry.
+    const QString late = home("late.desktop", "Late Arrival");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 5000));
     EXPECT_EQ(resolver.pathForApplication(QStringLiteral("late")), late);
     EXPECT_EQ(resolver.applicationForWindow(wmClass("late", "Late")),
               application("late", "Late Arrival", late));

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -128,6 +129,33 @@ TEST_F(X11WorkspaceTest, ActivationIsAnnouncedWhenTheActiveWindowBelongsToAnothe
               QList<Frontmost>({u"Terminal"_s, u"Editor"_s, std::nullopt, u"Terminal"_s}));
 }
 
+TEST_F(X11WorkspaceTest, TheFocusReachingAManagedWindowActivatesItAheadOfTheWindowManager)
+{
+    FakeWindowManager& wm = *windowManager;
+    const auto editor = wm.createWindow("editor", "Editor");
+    const auto terminal = wm.createWindow("terminal", "Terminal");
+    const auto chat = wm.createWindow("chat", "Chat");
+    wm.setClientList({editor, terminal, chat});
+    wm.activate(editor);
+    wm.focus(editor);
+    const auto workspace = makeWorkspace();
+    ActivationRecorder activations(*workspace);
+
+    // The window manager's word that follows the focus is no second activation.
+    wm.focus(terminal);
+    ASSERT_TRUE(activations.waitForActivations(1));
+    wm.activate(terminal);
+    // Where it names another window, or names none for a while, its active window holds.
+    wm.focus(chat);
+    ASSERT_TRUE(activations.waitForActivations(2));
+    wm.activate(terminal);
+    ASSERT_TRUE(activations.waitForActivations(3));
+    wm.focus(editor);
+    ASSERT_TRUE(activations.waitForActivations(5));
+    EXPECT_EQ(activations.seen, QList<Frontmost>({u"Terminal"_s, u"Chat"_s, u"Terminal"_s,
+                                                  u"Editor"_s, u"Terminal"_s}));
+}
+
 TEST_F(X11WorkspaceTest, AWindowThatCannotBeReadOrABriefNoneIsNoActivation)
 {
     FakeWindowManager& wm = *windowManager;
@@ -174,6 +202,16 @@ TEST_F(X11WorkspaceTest, TheActiveWindowChangingWhoItIsIsAnActivation)
     wm.setCardinal(window, "_NET_WM_PID", 4242);
     EXPECT_EQ(workspace->activeWindowTitle(), u"Report — Files"_s);
     EXPECT_EQ(workspace->activeWindowProcessID(), 4242);
+
+    // Renamed while another window is in front: known by the new name when it comes back.
+    const auto other = wm.createWindow("editor", "Editor");
+    wm.setClientList({window, other});
+    wm.activate(other);
+    ASSERT_TRUE(activations.waitForActivations(3));
+    wm.setText(window, "_GTK_APPLICATION_ID", "org.example.Viewer");
+    wm.activate(window);
+    ASSERT_TRUE(activations.waitForActivations(4));
+    EXPECT_EQ(activations.seen.last(), u"org.example.Viewer"_s);
 }
 
 TEST_F(X11WorkspaceTest, DialogsBelongToTheApplicationOfTheirMainWindow)
@@ -297,6 +335,16 @@ TEST_F(X11WorkspaceTest, RunningApplicationsAreTheManagedWindowsByApplication)
                    application("org.example.Calculator", "Calculator", calculator)}));
     EXPECT_EQ(workspace->frontmostApplication(), application("org.example.Paint", "Paint", paint));
     EXPECT_EQ(workspace->pathForApplication(u"org.example.Viewer"_s), viewer);
+
+    // An entry installed while running names the windows of its class.
+    const QString panelEntry =
+        folders.writeApplication(u"applications/panel.desktop"_s, "Side Panel");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return workspace->runningApplications().contains(
+                application("panel", "Side Panel", panelEntry, accessory));
+        },
+        5000));
 }
 
 TEST_F(X11WorkspaceTest, LosingTheServerLeavesAnEmptyWorkspace)

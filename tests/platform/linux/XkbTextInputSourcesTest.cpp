@@ -10,6 +10,7 @@
 
 // Xlib's macros clash with Qt's and GoogleTest's names: include it last.
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -51,6 +52,16 @@ public:
         XSync(m_display, False);
     }
 
+    // Sets _XKB_RULES_NAMES, as setxkbmap does after loading a keymap.
+    void setRulesNames(const QByteArray& names)
+    {
+        XChangeProperty(m_display, DefaultRootWindow(m_display),
+                        XInternAtom(m_display, "_XKB_RULES_NAMES", False), XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(names.constData()),
+                        int(names.size()));
+        XSync(m_display, False);
+    }
+
     int group()
     {
         XkbStateRec state;
@@ -83,21 +94,27 @@ protected:
     }
 
     // Compiles the keymap that setxkbmap would load for the arguments and uploads it with xkbcomp,
-    // as keymap tools and some desktops do: the keymap changes, _XKB_RULES_NAMES does not.
-    void uploadKeymap(QStringList arguments)
+    // as keymap tools and some desktops do: the keymap changes, _XKB_RULES_NAMES does not. A
+    // symbols name given replaces the one that lists the keymap's layouts.
+    void uploadKeymap(QStringList arguments, const QByteArray& symbolsName = {})
     {
         const QString display = QString::fromLatin1(m_display);
         QProcess compose;
-        QProcess upload;
-        compose.setStandardOutputProcess(&upload);
-        // xkbcomp warns about every key the keymap leaves empty; none of that is a failure.
-        upload.setStandardErrorFile(QProcess::nullDevice());
         compose.start(u"setxkbmap"_s, arguments << "-print"
                                                 << "-display" << display);
-        upload.start(u"xkbcomp"_s, {u"-"_s, display});
-        ASSERT_TRUE(compose.waitForFinished() && upload.waitForFinished());
+        ASSERT_TRUE(compose.waitForFinished());
         ASSERT_EQ(compose.exitStatus(), QProcess::NormalExit);
         ASSERT_EQ(compose.exitCode(), 0) << compose.readAllStandardError().toStdString();
+        QByteArray keymap = compose.readAllStandardOutput();
+        if (!symbolsName.isEmpty())
+            keymap.replace("xkb_symbols ", "xkb_symbols \"" + symbolsName + "\" ");
+        QProcess upload;
+        // xkbcomp warns about every key the keymap leaves empty; none of that is a failure.
+        upload.setStandardErrorFile(QProcess::nullDevice());
+        upload.start(u"xkbcomp"_s, {u"-"_s, display});
+        upload.write(keymap);
+        upload.closeWriteChannel();
+        ASSERT_TRUE(upload.waitForFinished());
         ASSERT_EQ(upload.exitStatus(), QProcess::NormalExit);
         ASSERT_EQ(upload.exitCode(), 0);
     }
@@ -214,6 +231,19 @@ TEST_F(XkbTextInputSourcesTest, UploadedKeymapIsListedSelectedAndAnnouncedByItsO
     ASSERT_TRUE(InputSourceManager::select(*m_sources, u"xkb:de"_s));
     ASSERT_TRUE(waitForSourceChange(*m_sources));
     EXPECT_EQ(m_otherClient->group(), 0) << "the German group";
+}
+
+TEST_F(XkbTextInputSourcesTest, AKeymapNamingNoLayoutsHasThoseTheRulesWereLastAskedFor)
+{
+    uploadKeymap({"-layout", "us,ru"}, "pc");
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(listedIDs(), (QStringList{"xkb:us", "xkb:ru"}));
+
+    // Rules, model, layouts, variants and options, each ended by a zero byte.
+    m_otherClient->setRulesNames(
+        QByteArrayList{"evdev", "pc105", "fr,de", "azerty,", ""}.join('\0') + '\0');
+    ASSERT_TRUE(waitForSourceChange(*m_sources));
+    EXPECT_EQ(listedIDs(), (QStringList{"xkb:fr(azerty)", "xkb:de"}));
 }
 
 TEST_F(XkbTextInputSourcesTest, KeymapNewsThatLeavesTheLayoutsAsTheyWereIsNotAnnounced)
