@@ -69,8 +69,8 @@ int handleError(Display* display, XErrorEvent* error)
     if (!isOwnDisplay(display))
         return previousErrorHandler ? previousErrorHandler(display, error) : 0;
     // A window can be destroyed at any moment after another client listed it; reading it then
-    // fails with BadWindow, which is part of normal operation.
-    if (error->error_code != BadWindow) {
+    // fails with BadWindow (BadDrawable for its geometry), which is part of normal operation.
+    if (error->error_code != BadWindow && error->error_code != BadDrawable) {
         char text[256] = {};
         XGetErrorText(display, error->error_code, text, sizeof text);
         qWarning("X error on our own connection: %s (request %d.%d, resource 0x%lx)", text,
@@ -138,6 +138,10 @@ void X11Connection::disconnect()
         return;
     if (m_notifier)
         m_notifier->setEnabled(false);
+    // Errors for requests not yet answered (a window watched just before it was destroyed) are
+    // ours to ignore: once the display is no longer ours, the default handler ends the process.
+    if (!m_connectionLost)
+        XSync(m_display, False);
     std::erase(ownDisplays(), m_display);
     XCloseDisplay(m_display);
     m_display = nullptr;

@@ -165,7 +165,7 @@ X11WindowIdentities::Lineage X11WindowIdentities::lineageOf(Window window)
         lineage.transientChain.append(owner);
     }
     const Window leader = groupLeaderOf(lineage.transientChain.last());
-    if (leader != root && !lineage.transientChain.contains(leader)) {
+    if (leader != 0 && leader != root && !lineage.transientChain.contains(leader)) {
         watch(leader);
         lineage.leader = leader;
     }
