@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 
 namespace korvalen {
@@ -117,7 +118,10 @@ public:
         m_settled.setSingleShot(true);
         m_settled.setInterval(settleMilliseconds);
         QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settled,
-                         qOverload<>(&QTimer::start));
+                         [this](const QString& folder) {
+                             m_changedFolders.insert(folder);
+                             m_settled.start();
+                         });
         QObject::connect(&m_settled, &QTimer::timeout, &m_settled,
                          [this] { readAgainIfChanged(); });
     }
@@ -150,8 +154,14 @@ private:
     void readAgainIfChanged()
     {
         // The watch also hears of files saved beside the entries, in a folder watched for one of
-        // the entries' folders to appear in it.
-        if (m_index->isCurrent())
+        // the entries' folders to appear in it; a change in an entries folder itself always
+        // counts, since time stamps too coarse to tell may show none.
+        const QSet<QString> changed = std::exchange(m_changedFolders, {});
+        const QStringList entryFolders = m_index->foldersRead();
+        const bool entriesFolderChanged =
+            std::any_of(changed.cbegin(), changed.cend(),
+                        [&](const QString& folder) { return entryFolders.contains(folder); });
+        if (!entriesFolderChanged && m_index->isCurrent())
             return;
         read();
         m_changed.emit();
@@ -161,6 +171,7 @@ private:
     std::optional<DesktopEntryIndex> m_index;
     QFileSystemWatcher m_watcher;
     QTimer m_settled;
+    QSet<QString> m_changedFolders;
     Signal<> m_changed;
 };
 
