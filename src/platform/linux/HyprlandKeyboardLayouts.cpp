@@ -161,28 +161,10 @@ std::optional<HyprlandKeyboardLayouts::Keyboard> HyprlandKeyboardLayouts::keyboa
     return keyboard;
 }
 
-QList<TextInputSources::Handle> HyprlandKeyboardLayouts::enabledSources()
+bool HyprlandKeyboardLayouts::switchTo(int position)
 {
-    const auto found = keyboard();
-    return found ? sourcesOf(found->layouts) : QList<Handle>();
-}
-
-TextInputSources::Handle HyprlandKeyboardLayouts::currentKeyboardSource()
-{
-    const auto found = keyboard();
-    return found ? sourceAt(found->layouts, found->activeIndex) : nullptr;
-}
-
-int HyprlandKeyboardLayouts::select(const Handle& source)
-{
-    if (!layoutSourceOf(source))
-        return noSuchLayout;
-    const auto found = keyboard();
-    const LayoutSource* layout = found ? stillListed(source, found->layouts) : nullptr;
-    if (!layout)
-        return noSuchLayout;
-    const auto reply = request("switchxkblayout all " + QByteArray::number(layout->position()));
-    return reply && reply->trimmed() == "ok" ? selectAccepted : notSent;
+    const auto reply = request("switchxkblayout all " + QByteArray::number(position));
+    return reply && reply->trimmed() == "ok";
 }
 
 } // namespace korvalen

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/KeyboardLayoutSources.h"
+#include "platform/linux/CompositorKeyboardLayouts.h"
 #include "platform/linux/XkbLayoutRegistry.h"
 
 #include <QByteArray>
@@ -19,16 +19,8 @@ namespace korvalen {
 //
 // The protocol follows Hyprland's IPC documentation; Hyprland is not packaged for Debian 12, so
 // the tests run against a stand-in that answers as the documentation describes.
-class HyprlandKeyboardLayouts final : public KeyboardLayoutSources {
+class HyprlandKeyboardLayouts final : public CompositorKeyboardLayouts {
 public:
-    // Statuses of select() other than selectAccepted.
-    enum SelectStatus {
-        // The handle is not one of ours, or its position now holds another layout.
-        noSuchLayout = 1,
-        // The compositor did not take the command.
-        notSent = 2,
-    };
-
     // Hyprland answers requests synchronously, within a few milliseconds; one that does not is
     // given up on rather than stalling the main thread.
     static constexpr int requestTimeout = 40;     // ms
@@ -43,18 +35,11 @@ public:
     // put it; empty outside a Hyprland session.
     static QString sessionInstanceFolder();
 
-    QList<Handle> enabledSources() override;
-    Handle currentKeyboardSource() override;
-    int select(const Handle& source) override;
-
 private:
-    struct Keyboard {
-        QList<Layout> layouts;
-        int activeIndex = -1;
-    };
     // The reply to one request; none without a compositor or within the timeout.
     std::optional<QByteArray> request(const QByteArray& command) const;
-    std::optional<Keyboard> keyboard();
+    std::optional<Keyboard> keyboard() override;
+    bool switchTo(int position) override;
     void connectEvents();
     void readEvents();
 

@@ -45,35 +45,16 @@ std::optional<SwayTextInputSources::Keyboard> SwayTextInputSources::keyboard()
     return std::nullopt;
 }
 
-QList<TextInputSources::Handle> SwayTextInputSources::enabledSources()
+bool SwayTextInputSources::switchTo(int position)
 {
-    const auto found = keyboard();
-    return found ? sourcesOf(found->layouts) : QList<Handle>();
-}
-
-TextInputSources::Handle SwayTextInputSources::currentKeyboardSource()
-{
-    const auto found = keyboard();
-    return found ? sourceAt(found->layouts, found->activeIndex) : nullptr;
-}
-
-int SwayTextInputSources::select(const Handle& source)
-{
-    if (!layoutSourceOf(source))
-        return noSuchLayout;
-    const auto found = keyboard();
-    const LayoutSource* layout = found ? stillListed(source, found->layouts) : nullptr;
-    if (!layout)
-        return noSuchLayout;
     const auto reply = m_connection.request(SwayIpcConnection::MessageType::runCommand,
                                             "input type:keyboard xkb_switch_layout " +
-                                                QByteArray::number(layout->position()));
+                                                QByteArray::number(position));
     const QJsonArray results = reply ? reply->array() : QJsonArray();
-    const bool accepted =
-        !results.isEmpty() && std::all_of(results.begin(), results.end(), [](const QJsonValue& r) {
-            return r.toObject().value(QLatin1String("success")).toBool();
-        });
-    return accepted ? selectAccepted : notSent;
+    return !results.isEmpty() &&
+           std::all_of(results.begin(), results.end(), [](const QJsonValue& r) {
+               return r.toObject().value(QLatin1String("success")).toBool();
+           });
 }
 
 } // namespace korvalen

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/KeyboardLayoutSources.h"
+#include "platform/linux/CompositorKeyboardLayouts.h"
 #include "platform/linux/SwayIpcConnection.h"
 #include "platform/linux/XkbLayoutRegistry.h"
 
@@ -13,30 +13,15 @@ namespace korvalen {
 // X11, found through the rules' registry. Selecting a source switches every keyboard to its
 // layout. A change is announced when a keyboard's layout or keymap changes, and when the
 // compositor comes or goes.
-class SwayTextInputSources final : public KeyboardLayoutSources {
+class SwayTextInputSources final : public CompositorKeyboardLayouts {
 public:
-    // Statuses of select() other than selectAccepted.
-    enum SelectStatus {
-        // The handle is not one of ours, or its position now holds another layout.
-        noSuchLayout = 1,
-        // The compositor did not take the command.
-        notSent = 2,
-    };
-
     explicit SwayTextInputSources(
         const QString& socketPath = SwayIpcConnection::sessionSocketPath(),
         XkbLayoutRegistry registry = XkbLayoutRegistry::system());
 
-    QList<Handle> enabledSources() override;
-    Handle currentKeyboardSource() override;
-    int select(const Handle& source) override;
-
 private:
-    struct Keyboard {
-        QList<Layout> layouts;
-        int activeIndex = -1;
-    };
-    std::optional<Keyboard> keyboard();
+    std::optional<Keyboard> keyboard() override;
+    bool switchTo(int position) override;
 
     SwayIpcConnection m_connection;
     XkbLayoutRegistry m_registry;
