@@ -2,6 +2,8 @@
 
 #include "input/InputSourceManager.h"
 
+#include <utility>
+
 namespace korvalen {
 
 using namespace Qt::Literals::StringLiterals;
@@ -105,18 +107,32 @@ std::optional<QString> EnforcementController::fallbackSourceID(Trigger trigger) 
     return std::nullopt;
 }
 
-void EnforcementController::enforce(Trigger trigger)
+void EnforcementController::enforce(Trigger trigger, const QString& cause)
 {
+    // The pass's lines are written once it is done, in one go: between an activation and the
+    // switch it calls for, the log would take longer than everything else. A switch announced
+    // at once starts a pass within this one, whose lines fall in between as they happen.
+    if (!cause.isEmpty())
+        m_passLog.append(cause);
+    ++m_passDepth;
+    decide(trigger);
     // A change that no activation explains matters only when the next pass would correct it;
-    // platforms that must poll to notice such changes poll only then.
+    // platforms that must poll to notice such changes poll only then. Told after the switch,
+    // which is what the pass is for.
     m_inputSources.setChangeNotificationsNeeded(
         desiredSourceID(Trigger::inputSourceChanged).has_value());
+    if (--m_passDepth == 0)
+        m_log.write(std::exchange(m_passLog, {}));
+}
+
+void EnforcementController::decide(Trigger trigger)
+{
     const auto current = InputSourceManager::currentSource(m_inputSources);
     const auto desired = desiredSourceID(trigger);
-    m_log.write(u"enforce("_s + logText(trigger) + u"): front="_s +
-                orNil(m_workspace.frontmostBundleID()) + u" current="_s +
-                orNil(current ? std::optional(current->id) : std::nullopt) + u" desired="_s +
-                orNil(desired));
+    m_passLog.append(u"enforce("_s + logText(trigger) + u"): front="_s +
+                     orNil(m_workspace.frontmostBundleID()) + u" current="_s +
+                     orNil(current ? std::optional(current->id) : std::nullopt) + u" desired="_s +
+                     orNil(desired));
     if (!desired)
         return;
     // Where each window has a source of its own, what reads as current at an activation may
@@ -126,31 +142,29 @@ void EnforcementController::enforce(Trigger trigger)
     if (!selectWhateverIsCurrent && (!current || current->id == *desired))
         return;
     if (trigger == Trigger::inputSourceChanged && current->id == capsLockCompanionSourceID) {
-        m_log.write(
+        m_passLog.append(
             u"  -> skip correction: current is ABC (likely IME caps-lock companion layout)"_s);
         return;
     }
     const bool accepted = InputSourceManager::select(m_inputSources, *desired);
-    m_log.write(u"  -> select("_s + *desired + u") returned "_s +
-                (accepted ? u"true"_s : u"false"_s));
+    m_passLog.append(u"  -> select("_s + *desired + u") returned "_s +
+                     (accepted ? u"true"_s : u"false"_s));
 }
 
 void EnforcementController::handleAppActivated()
 {
-    m_log.write(u"app activated: "_s + orNil(m_workspace.frontmostBundleID()));
-    enforce(Trigger::appActivated);
+    enforce(Trigger::appActivated, u"app activated: "_s + orNil(m_workspace.frontmostBundleID()));
 }
 
 void EnforcementController::handleInputSourceChanged()
 {
-    m_log.write(u"TIS input source changed notification fired"_s);
-    enforce(Trigger::inputSourceChanged);
+    enforce(Trigger::inputSourceChanged, u"TIS input source changed notification fired"_s);
 }
 
 void EnforcementController::handleWebsiteDomainChanged()
 {
-    m_log.write(u"website domain changed: "_s + orNil(m_watcher.currentDomain()));
-    enforce(Trigger::appActivated);
+    enforce(Trigger::appActivated,
+            u"website domain changed: "_s + orNil(m_watcher.currentDomain()));
 }
 
 } // namespace korvalen

@@ -46,7 +46,9 @@ public:
     std::optional<QString> desiredSourceID(Trigger trigger) const;
 
 private:
-    void enforce(Trigger trigger);
+    // One pass, its lines in the log after the event that set it off (`cause`, when given).
+    void enforce(Trigger trigger, const QString& cause = {});
+    void decide(Trigger trigger);
     std::optional<QString> fallbackSourceID(Trigger trigger) const;
     void handleAppActivated();
     void handleInputSourceChanged();
@@ -61,6 +63,8 @@ private:
     NotificationCenter& m_notifications;
     const EnforcementLog& m_log;
     std::vector<Subscription> m_cancellables;
+    QStringList m_passLog;
+    int m_passDepth = 0;
 };
 
 } // namespace korvalen

@@ -2,7 +2,6 @@
 #include "support/WriteAll.h"
 
 #include <QFile>
-#include <QTimeZone>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -29,11 +28,19 @@ EnforcementLog::EnforcementLog(QString path, const Clock& clock)
 {
 }
 
-void EnforcementLog::write(const QString& message) const
+void EnforcementLog::write(const QStringList& messages) const
 {
-    const QString stamp =
-        m_clock.now().toTimeZone(QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const QByteArray line = (u'[' + stamp + QStringLiteral(" +0000] ") + message + u'\n').toUtf8();
+    if (messages.isEmpty())
+        return;
+    const QDateTime now = m_clock.now().toUTC();
+    if (const qint64 second = now.toSecsSinceEpoch(); second != m_stampSecond) {
+        m_stamp = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        m_stampSecond = second;
+    }
+    const QString prefix = u'[' + m_stamp + QStringLiteral(" +0000] ");
+    QString lines;
+    for (const QString& message : messages)
+        lines += prefix + message + u'\n';
 
     // O_NONBLOCK keeps a FIFO planted at the path from holding us up; O_NOFOLLOW refuses links.
     const int fd =
@@ -42,7 +49,7 @@ void EnforcementLog::write(const QString& message) const
     if (fd < 0)
         return;
     if (isOurOwnPlainFile(fd))
-        writeAll(fd, line);
+        writeAll(fd, lines.toUtf8());
     ::close(fd);
 }
 

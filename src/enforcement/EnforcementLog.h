@@ -3,6 +3,7 @@
 #include "support/Clock.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace korvalen {
 
@@ -17,11 +18,17 @@ public:
 
     EnforcementLog(QString path, const Clock& clock);
 
-    void write(const QString& message) const;
+    // The lines in one write: they stay together and in order among other writers' lines.
+    void write(const QStringList& messages) const;
+    void write(const QString& message) const { write(QStringList{message}); }
 
 private:
     QString m_path;
     const Clock& m_clock;
+    // The last second's stamp, kept for the next lines of that second: formatting a date costs
+    // more than the rest of a line.
+    mutable qint64 m_stampSecond = -1;
+    mutable QString m_stamp;
 };
 
 } // namespace korvalen

@@ -13,7 +13,9 @@ public:
 
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    // In UTC: the local time zone is looked up (files read) for every local time, and the log
+    // takes the time on every activation's path. Readers wanting local dates convert.
+    QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
 };
 
 } // namespace korvalen

@@ -128,4 +128,9 @@ std::optional<IbusBusAddress> IbusBusAddress::current()
     return std::nullopt;
 }
 
+bool IbusBusAddress::writerRuns() const
+{
+    return pid && processLives(*pid);
+}
+
 } // namespace korvalen

@@ -23,6 +23,10 @@ public:
     // The daemon's address now; none when no daemon of this session runs.
     static std::optional<IbusBusAddress> current();
 
+    // Whether the process that wrote the address file still runs: a daemon that was killed
+    // leaves its file behind. False for an address from the environment, which names none.
+    bool writerRuns() const;
+
     QString address;
     // The daemon's process, when its address file gave the address.
     std::optional<qint64> pid;

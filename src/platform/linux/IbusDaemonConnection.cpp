@@ -45,11 +45,12 @@ IbusDaemonConnection::~IbusDaemonConnection()
 
 bool IbusDaemonConnection::isRunning()
 {
-    const std::optional<IbusBusAddress> daemon = IbusBusAddress::current();
-    if (!daemon)
+    // Asked at every activation, so no file is read here: the watched address files keep
+    // m_daemonSeen up to date.
+    if (!m_daemonSeen)
         return false;
     // An address from the environment says nothing of whether anyone listens there.
-    return daemon->pid || openConnection(*daemon);
+    return m_daemonSeen->pid ? m_daemonSeen->writerRuns() : openConnection(*m_daemonSeen);
 }
 
 std::optional<QList<QVariant>> IbusDaemonConnection::call(const QDBusMessage& request)

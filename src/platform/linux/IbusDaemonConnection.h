@@ -32,9 +32,9 @@ public:
     IbusDaemonConnection();
     ~IbusDaemonConnection() override;
 
-    // Whether the daemon is there now: its address file names a process that lives; for an
-    // address given in $IBUS_ADDRESS, whether its socket takes a connection. Never waits on the
-    // daemon.
+    // Whether the daemon is there now: its address file, as last seen, names a process that lives;
+    // for an address given in $IBUS_ADDRESS, whether its socket takes a connection. Never waits on
+    // the daemon.
     bool isRunning();
 
     // Calls the daemon, connecting first when needed; the reply's arguments, or none when no
