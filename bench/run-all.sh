@@ -6,7 +6,7 @@
 # one line: "<name>: <value> <unit> (target …) on N cores". The benchmarks' own remarks (spreads,
 # wake-ups by thread, the programs' output) go to a details file named at the end. Names given
 # run only those benchmarks: enforcement, menu, rules-window, picker, program (start-up and idle
-# cost of the real program) and latency (bench/run-activation-latency.sh, when it exists). Exits
+# cost of the real program) and latency (as bench/run-activation-latency.sh runs it). Exits
 # non-zero when a benchmark failed; a figure that misses its target is reported, not failed.
 set -euo pipefail
 
@@ -38,7 +38,7 @@ echo "Building Korvalen and the benchmarks in Release in $build_dir…" >&2
     nice cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DBUILD_TESTING=OFF
     nice cmake --build "$build_dir" --target korvalen bench_enforcement bench_status_menu \
-        bench_rules_window bench_picker_apps bench_korvalen
+        bench_rules_window bench_picker_apps bench_korvalen bench_activation_latency
 } >"$build_dir/bench-build.log" 2>&1 ||
     { tail -n 30 "$build_dir/bench-build.log" >&2; echo "The build failed." >&2; exit 1; }
 bench=$build_dir/bench
@@ -59,9 +59,7 @@ run menu "$bench/bench_status_menu"
 run rules-window "$bench/bench_rules_window"
 run picker "$bench/bench_picker_apps"
 run program dbus-run-session -- bash bench/korvalen-process.sh "$korvalen" "$bench/bench_korvalen"
-if [ -f bench/run-activation-latency.sh ]; then
-    run latency bash bench/run-activation-latency.sh
-fi
+run latency "$bench/bench_activation_latency" --korvalen "$korvalen"
 
 echo "Details: $details" >&2
 if [ ${#failed[@]} -gt 0 ]; then

@@ -43,11 +43,12 @@ BENCH_PACKAGES=(tigervnc-standalone-server x11-xkb-utils openbox xterm xxkb
 # Xwayland's xterm as windows, and a virtual keyboard the tests build (libwayland-bin, -dev).
 # Korvalen's GNOME Shell extension is tested in a headless GNOME Shell (gnome-shell), again with
 # foot windows; the Shell keeps its extensions and input sources in GSettings, which dconf's
-# writer (dconf-service) stores.
+# writer (dconf-service) stores. Google Benchmark (libbenchmark-dev) has the benchmarks built with
+# everything else, so that they keep compiling.
 TEST_PACKAGES=(libgtest-dev libgmock-dev clang-format tigervnc-standalone-server x11-xkb-utils chromium
                firefox-esr zip unzip dbus-daemon desktop-file-utils appstream strace dpkg-dev file
                ibus fcitx5 sway foot xwayland libwayland-bin libwayland-dev
-               kwin-wayland weston gnome-shell dconf-service "${DEMO_PACKAGES[@]}")
+               kwin-wayland weston gnome-shell dconf-service libbenchmark-dev "${DEMO_PACKAGES[@]}")
 
 # What the fuzz step of scripts/test adds: clang, and the libraries of its libFuzzer and sanitizers
 # (libclang-rt-dev), which Debian's clang only recommends.

@@ -11,6 +11,8 @@ WebsiteWatcher::WebsiteWatcher(const Workspace& workspace, BrowserScripting& bro
     , m_browsers(browsers)
     , m_notifications(notifications)
 {
+    m_timer.setInterval(pollInterval);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
     // The timer stays the fallback: a browser may tell of some changes only, or of none.
     m_tabChanges = m_browsers.subscribeToTabChanges([this] {
         if (isPolling())
@@ -22,8 +24,10 @@ WebsiteWatcher::WebsiteWatcher(const Workspace& workspace, BrowserScripting& bro
     // the domain is settled before the enforcement's own pass on the activation: its controller
     // subscribes later, as it needs this watcher to exist.
     m_activations = m_workspace.subscribeToActivations([this] {
-        if (isPolling())
-            poll();
+        if (!isPolling())
+            return;
+        poll();
+        followFrontmostApplication();
     });
 }
 
@@ -38,17 +42,35 @@ WebsiteWatcher& WebsiteWatcher::shared()
 void WebsiteWatcher::updatePollingState(bool hasWebsiteRules)
 {
     if (!hasWebsiteRules) {
-        m_timer.reset();
+        m_polling = false;
+        m_timer.stop();
         ++*m_latestQuestion;
         m_currentDomain.reset();
         return;
     }
-    if (m_timer)
+    if (m_polling)
         return;
-    m_timer = std::make_unique<QTimer>();
-    m_timer->setInterval(pollInterval);
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this] { poll(); });
-    m_timer->start();
+    m_polling = true;
+    followFrontmostApplication();
+}
+
+std::optional<QString> WebsiteWatcher::frontmostBrowserName() const
+{
+    const auto bundleID = m_workspace.frontmostBundleID();
+    const QMap<QString, QString> browsers = m_browsers.supportedBrowsers();
+    if (!bundleID || !browsers.contains(*bundleID))
+        return std::nullopt;
+    return browsers.value(*bundleID);
+}
+
+// Only the browser in front has a tab to ask about, and each activation asks at once: ticking
+// while another application is in front would only wake the process every interval.
+void WebsiteWatcher::followFrontmostApplication()
+{
+    if (!m_polling || !frontmostBrowserName())
+        m_timer.stop();
+    else if (!m_timer.isActive())
+        m_timer.start();
 }
 
 // An answer tells about the moment it was asked for. Since then the user may have brought another
@@ -57,16 +79,15 @@ void WebsiteWatcher::updatePollingState(bool hasWebsiteRules)
 void WebsiteWatcher::poll()
 {
     const quint64 question = ++*m_latestQuestion;
-    const auto bundleID = m_workspace.frontmostBundleID();
-    const QMap<QString, QString> browsers = m_browsers.supportedBrowsers();
-    if (!bundleID || !browsers.contains(*bundleID)) {
+    const std::optional<QString> browserName = frontmostBrowserName();
+    if (!browserName) {
         if (m_currentDomain)
             setCurrentDomain(std::nullopt);
         return;
     }
     const std::weak_ptr<quint64> latest = m_latestQuestion;
-    const auto takeAnswer = [this, latest, question,
-                             browser = *bundleID](const std::optional<QString>& url) {
+    const auto takeAnswer = [this, latest, question, browser = m_workspace.frontmostBundleID()](
+                                const std::optional<QString>& url) {
         const auto current = latest.lock();
         if (!current || *current != question || m_workspace.frontmostBundleID() != browser)
             return;
@@ -74,7 +95,7 @@ void WebsiteWatcher::poll()
         if (domain != m_currentDomain)
             setCurrentDomain(domain);
     };
-    m_browsers.requestCurrentTabURL(browsers.value(*bundleID), takeAnswer);
+    m_browsers.requestCurrentTabURL(*browserName, takeAnswer);
 }
 
 // Stored before the announcement, so observers read the new value.

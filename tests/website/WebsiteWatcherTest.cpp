@@ -47,6 +47,22 @@ TEST_F(WebsiteWatcherTest, PollingRunsExactlyWhileWebsiteRulesExist)
     EXPECT_FALSE(watcher.isPolling());
 }
 
+TEST_F(WebsiteWatcherTest, TheTimerRunsOnlyWhileABrowserIsInFrontAndWebsiteRulesExist)
+{
+    workspace.activate(terminal);
+    watcher.updatePollingState(true);
+    EXPECT_FALSE(watcher.isTimerRunning()) << "a terminal has no tab";
+    workspace.activate(chromium);
+    EXPECT_TRUE(watcher.isTimerRunning());
+    workspace.activate(QStringLiteral("firefox"));
+    EXPECT_FALSE(watcher.isTimerRunning()) << "a browser not supported is like any application";
+    workspace.activate(chrome);
+    watcher.updatePollingState(false);
+    EXPECT_FALSE(watcher.isTimerRunning());
+    watcher.updatePollingState(true);
+    EXPECT_TRUE(watcher.isTimerRunning()) << "rules added with a browser already in front";
+}
+
 TEST_F(WebsiteWatcherTest, TimerPollsTheFrontmostBrowserAfterOneInterval)
 {
     showInChrome("https://zh.wikipedia.org/wiki/");
