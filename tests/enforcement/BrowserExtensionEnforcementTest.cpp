@@ -7,6 +7,7 @@
 #include "platform/sim/InMemoryUserDefaults.h"
 #include "platform/sim/SimBrowserScripting.h"
 #include "support/ChromiumBrowser.h"
+#include "support/EnforcementLogLines.h"
 #include "support/LocalWebServer.h"
 #include "support/XvncServer.h"
 #include "website/BrowserExtension.h"
@@ -219,14 +220,7 @@ protected:
 
     QStringList logLines() const
     {
-        QFile file(runtime.filePath(u"enforce.log"_s));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines;
-        for (const QString& line :
-             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
-            lines.append(line.section(u"] "_s, 1));
-        return lines;
+        return korvalen::testing::enforcementLogLines(runtime.filePath(u"enforce.log"_s));
     }
 
     // With the browser in front on one of the two sites: ctrl+Tab switches between them and each

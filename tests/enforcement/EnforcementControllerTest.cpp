@@ -4,6 +4,7 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedTextInputSources.h"
+#include "support/EnforcementLogLines.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -58,14 +59,9 @@ protected:
     // The log lines without their time stamps, and forgets them.
     QStringList takeLog()
     {
-        QFile file(folder.filePath(QStringLiteral("enforce.log")));
-        QStringList lines;
-        if (file.open(QIODevice::ReadWrite)) {
-            for (const QString& line :
-                 QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
-                lines.append(line.section(QStringLiteral("] "), 1));
-            file.resize(0);
-        }
+        const QString path = folder.filePath(QStringLiteral("enforce.log"));
+        const QStringList lines = korvalen::testing::enforcementLogLines(path);
+        QFile::resize(path, 0);
         return lines;
     }
 

@@ -4,6 +4,7 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedTextInputSources.h"
+#include "support/EnforcementLogLines.h"
 #include "support/JsonRecords.h"
 #include "usage/UsageBaselineTracker.h"
 
@@ -128,18 +129,7 @@ protected:
         settle();
     }
 
-    // The log lines without their time stamps.
-    QStringList logLines() const
-    {
-        QFile file(logPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines;
-        for (const QString& line :
-             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
-            lines.append(line.section(u"] "_s, 1));
-        return lines;
-    }
+    QStringList logLines() const { return korvalen::testing::enforcementLogLines(logPath); }
 };
 
 } // namespace
