@@ -3,7 +3,6 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,19 +12,49 @@ namespace korvalen {
 namespace {
 
 // A regular file, owned by us, with no other name that could lead elsewhere.
-bool isOurOwnPlainFile(int fd)
+bool isOurOwnPlainFile(const struct stat& info)
 {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
+}
+
+int openOurOwnPlainFile(const QByteArray& path)
+{
+    // O_NONBLOCK keeps a FIFO planted at the path from holding us up; O_NOFOLLOW refuses links.
+    const int file =
+        ::open(path.constData(),
+               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     struct stat info {};
-    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-           info.st_nlink == 1;
+    if (file >= 0 && (::fstat(file, &info) != 0 || !isOurOwnPlainFile(info))) {
+        ::close(file);
+        return -1;
+    }
+    return file;
+}
+
+// Whether the open file is still ours and still the one the path names: a log removed, moved
+// aside (by another instance's rotation) or replaced is noticed at the price of two stats rather
+// than an open and a close per write.
+bool isStillTheFileAt(int file, const QByteArray& path)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(file, &opened) == 0 && isOurOwnPlainFile(opened) &&
+           ::lstat(path.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
+           named.st_ino == opened.st_ino;
 }
 
 } // namespace
 
-EnforcementLog::EnforcementLog(QString path, const Clock& clock)
+EnforcementLog::EnforcementLog(QString path, const Clock& clock, qint64 rotationSize)
     : m_path(std::move(path))
     , m_clock(clock)
+    , m_rotationSize(rotationSize)
 {
+}
+
+EnforcementLog::~EnforcementLog()
+{
+    closeFile();
 }
 
 void EnforcementLog::write(const QStringList& messages) const
@@ -41,16 +70,35 @@ void EnforcementLog::write(const QStringList& messages) const
     QString lines;
     for (const QString& message : messages)
         lines += prefix + message + u'\n';
+    const QByteArray bytes = lines.toUtf8();
+    if (const int file = fileFor(bytes.size()); file >= 0 && !writeAll(file, bytes))
+        closeFile();
+}
 
-    // O_NONBLOCK keeps a FIFO planted at the path from holding us up; O_NOFOLLOW refuses links.
-    const int fd =
-        ::open(QFile::encodeName(m_path).constData(),
-               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    if (isOurOwnPlainFile(fd))
-        writeAll(fd, lines.toUtf8());
-    ::close(fd);
+int EnforcementLog::fileFor(qsizetype bytes) const
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    if (m_file >= 0 && !isStillTheFileAt(m_file, path))
+        closeFile();
+    if (m_file < 0)
+        m_file = openOurOwnPlainFile(path);
+    struct stat info {};
+    // Renaming never follows a link planted at the new name, and in a sticky folder it fails
+    // rather than replace another user's file; the log then just goes on growing.
+    if (m_file >= 0 && ::fstat(m_file, &info) == 0 && info.st_size > 0 &&
+        info.st_size + bytes > m_rotationSize &&
+        ::rename(path.constData(), QByteArray(path + ".old").constData()) == 0) {
+        closeFile();
+        m_file = openOurOwnPlainFile(path);
+    }
+    return m_file;
+}
+
+void EnforcementLog::closeFile() const
+{
+    if (m_file >= 0)
+        ::close(m_file);
+    m_file = -1;
 }
 
 } // namespace korvalen

@@ -100,3 +100,47 @@ TEST_F(EnforcementLogTest, LeavesAFileOfAnotherUserAlone)
     log.write(u"x"_s);
     EXPECT_EQ(contents(path), QByteArray());
 }
+
+TEST_F(EnforcementLogTest, LetsGoOfALogRemovedMovedAsideOrReplacedWhileOpen)
+{
+    const QByteArray stamp = "[2026-12-06 15:59:58 +0000] ";
+    log.write(u"first"_s);
+    ASSERT_TRUE(QFile::remove(path));
+    log.write(u"second"_s);
+    EXPECT_EQ(contents(path), stamp + "second\n");
+
+    const QString moved = folder.filePath(u"moved.log"_s);
+    ASSERT_TRUE(QFile::rename(path, moved));
+    log.write(u"third"_s);
+    EXPECT_EQ(contents(moved), stamp + "second\n");
+    EXPECT_EQ(contents(path), stamp + "third\n");
+
+    // A link planted in the file's place while it was open is not written through.
+    const QString target = folder.filePath(u"victim"_s);
+    writeFile(target, "precious\n");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(target, path));
+    log.write(u"fourth"_s);
+    EXPECT_EQ(contents(target), QByteArray("precious\n"));
+}
+
+TEST_F(EnforcementLogTest, MovesAFullLogAsideAndBeginsAnewWithEveryWriterFollowing)
+{
+    // Two instances on one path, as two sessions' Korvalen; each line here is 31 bytes.
+    EnforcementLog first{path, clock, 100};
+    EnforcementLog second{path, clock, 100};
+    const QByteArray stamp = "[2026-12-06 15:59:58 +0000] ";
+    first.write(u"a1"_s);
+    second.write(u"b1"_s);
+    first.write(u"a2"_s);
+    second.write(u"b2"_s);
+    first.write(u"a3"_s);
+    const QString old = path + u".old"_s;
+    EXPECT_EQ(contents(old), stamp + "a1\n" + stamp + "b1\n" + stamp + "a2\n");
+    EXPECT_EQ(contents(path), stamp + "b2\n" + stamp + "a3\n");
+
+    first.write(u"a4"_s);
+    second.write(u"b3"_s);
+    EXPECT_EQ(contents(old), stamp + "b2\n" + stamp + "a3\n" + stamp + "a4\n");
+    EXPECT_EQ(contents(path), stamp + "b3\n");
+}
