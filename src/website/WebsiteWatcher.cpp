@@ -14,21 +14,14 @@ WebsiteWatcher::WebsiteWatcher(const Workspace& workspace, BrowserScripting& bro
     m_timer.setInterval(pollInterval);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
     // The timer stays the fallback: a browser may tell of some changes only, or of none.
-    m_tabChanges = m_browsers.subscribeToTabChanges([this] {
-        if (isPolling())
-            poll();
-    });
+    m_tabChanges = m_browsers.subscribeToTabChanges([this] { catchUpWithFrontmostApplication(); });
     // Left to the timer, the domain of a browser just left would decide the input source of the
     // window in front for up to a period, and a report that came before the workspace saw the
     // browser come back would be lost. Subscribed here rather than when polling starts, so that
     // the domain is settled before the enforcement's own pass on the activation: its controller
     // subscribes later, as it needs this watcher to exist.
-    m_activations = m_workspace.subscribeToActivations([this] {
-        if (!isPolling())
-            return;
-        poll();
-        followFrontmostApplication();
-    });
+    m_activations =
+        m_workspace.subscribeToActivations([this] { catchUpWithFrontmostApplication(); });
 }
 
 WebsiteWatcher& WebsiteWatcher::shared()
@@ -61,6 +54,16 @@ std::optional<QString> WebsiteWatcher::frontmostBrowserName() const
     if (!bundleID || !browsers.contains(*bundleID))
         return std::nullopt;
     return browsers.value(*bundleID);
+}
+
+// A browser that tells of a tab change may have become one we can ask only now (its extension
+// has just connected) while it was already in front, so the timer is reconsidered too.
+void WebsiteWatcher::catchUpWithFrontmostApplication()
+{
+    if (!m_polling)
+        return;
+    poll();
+    followFrontmostApplication();
 }
 
 // Only the browser in front has a tab to ask about, and each activation asks at once: ticking

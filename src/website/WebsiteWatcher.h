@@ -49,6 +49,7 @@ public:
 private:
     void setCurrentDomain(const std::optional<QString>& domain);
     std::optional<QString> frontmostBrowserName() const;
+    void catchUpWithFrontmostApplication();
     void followFrontmostApplication();
 
     const Workspace& m_workspace;

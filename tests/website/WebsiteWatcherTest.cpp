@@ -61,6 +61,13 @@ TEST_F(WebsiteWatcherTest, TheTimerRunsOnlyWhileABrowserIsInFrontAndWebsiteRules
     EXPECT_FALSE(watcher.isTimerRunning());
     watcher.updatePollingState(true);
     EXPECT_TRUE(watcher.isTimerRunning()) << "rules added with a browser already in front";
+
+    workspace.activate(QStringLiteral("firefox"));
+    QMap<QString, QString> withFirefox = browsers.supportedBrowsers();
+    withFirefox.insert(QStringLiteral("firefox"), QStringLiteral("Firefox"));
+    browsers.setSupportedBrowsers(withFirefox);
+    browsers.announceTabChange();
+    EXPECT_TRUE(watcher.isTimerRunning()) << "its extension connected while it was in front";
 }
 
 TEST_F(WebsiteWatcherTest, TimerPollsTheFrontmostBrowserAfterOneInterval)

@@ -15,6 +15,7 @@ public:
     explicit SimBrowserScripting(QMap<QString, QString> browsers);
 
     QMap<QString, QString> supportedBrowsers() const override { return m_browsers; }
+    void setSupportedBrowsers(QMap<QString, QString> browsers) { m_browsers = std::move(browsers); }
     void requestCurrentTabURL(const QString& appName, TabURLHandler handler) override;
 
     // The address the named browser reports; none models a browser with no window.
