@@ -17,13 +17,13 @@ bool isOurOwnPlainFile(const struct stat& info)
     return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
 }
 
-int openOurOwnPlainFile(const QByteArray& path)
+// The file at the path, opened for appending, with what it is in `info`; -1 unless it is ours.
+int openOurOwnPlainFile(const QByteArray& path, struct stat& info)
 {
     // O_NONBLOCK keeps a FIFO planted at the path from holding us up; O_NOFOLLOW refuses links.
     const int file =
         ::open(path.constData(),
                O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    struct stat info {};
     if (file >= 0 && (::fstat(file, &info) != 0 || !isOurOwnPlainFile(info))) {
         ::close(file);
         return -1;
@@ -31,16 +31,15 @@ int openOurOwnPlainFile(const QByteArray& path)
     return file;
 }
 
-// Whether the open file is still ours and still the one the path names: a log removed, moved
-// aside (by another instance's rotation) or replaced is noticed at the price of two stats rather
-// than an open and a close per write.
-bool isStillTheFileAt(int file, const QByteArray& path)
+// Whether the open file, described in `info`, is still ours and still the one the path names: a
+// log removed, moved aside (by another instance's rotation) or replaced is noticed at the price
+// of two stats rather than an open and a close per write.
+bool isStillTheFileAt(int file, const QByteArray& path, struct stat& info)
 {
-    struct stat opened {};
     struct stat named {};
-    return ::fstat(file, &opened) == 0 && isOurOwnPlainFile(opened) &&
-           ::lstat(path.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
-           named.st_ino == opened.st_ino;
+    return ::fstat(file, &info) == 0 && isOurOwnPlainFile(info) &&
+           ::lstat(path.constData(), &named) == 0 && named.st_dev == info.st_dev &&
+           named.st_ino == info.st_ino;
 }
 
 } // namespace
@@ -78,18 +77,17 @@ void EnforcementLog::write(const QStringList& messages) const
 int EnforcementLog::fileFor(qsizetype bytes) const
 {
     const QByteArray path = QFile::encodeName(m_path);
-    if (m_file >= 0 && !isStillTheFileAt(m_file, path))
+    struct stat info {};
+    if (m_file >= 0 && !isStillTheFileAt(m_file, path, info))
         closeFile();
     if (m_file < 0)
-        m_file = openOurOwnPlainFile(path);
-    struct stat info {};
+        m_file = openOurOwnPlainFile(path, info);
     // Renaming never follows a link planted at the new name, and in a sticky folder it fails
     // rather than replace another user's file; the log then just goes on growing.
-    if (m_file >= 0 && ::fstat(m_file, &info) == 0 && info.st_size > 0 &&
-        info.st_size + bytes > m_rotationSize &&
+    if (m_file >= 0 && info.st_size > 0 && info.st_size + bytes > m_rotationSize &&
         ::rename(path.constData(), QByteArray(path + ".old").constData()) == 0) {
         closeFile();
-        m_file = openOurOwnPlainFile(path);
+        m_file = openOurOwnPlainFile(path, info);
     }
     return m_file;
 }
